@@ -1,0 +1,184 @@
+#include "app/Form1.h"
+
+#include "app/MessageBoxes.h"
+#include "commands/ControlChars.h"
+#include "serial/PortMap.h"
+#include "serial/SerialControl.h"
+#include "terminal/Dump.h"
+#include "terminal/GainReport.h"
+#include "terminal/ReceivePath.h"
+#include "terminal/StatusLamp.h"
+#include "terminal/TerminalPane.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace kv7 {
+
+Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, QWidget *parent)
+    : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages)
+{
+    ExitProgram = [](int code) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    };
+    CreateControls();
+    ConnectControls();
+}
+
+Form1::~Form1() = default;
+
+void Form1::ConnectControls()
+{
+    // `activated` fires on every user choice, also of the item already
+    // shown, so choosing the same port again retries the open.
+    connect(cmbCommPort, &QComboBox::activated, this, [this] { cmbCommPort_Click(); });
+    connect(cmbCommPort, &QComboBox::currentIndexChanged, this, [this] { UpdatePortToolTip(); });
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    for (int i = 0; i < int(Command1.size()); ++i)
+        connect(Command1[size_t(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+    for (int i = 0; i < int(Command2.size()); ++i)
+        connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
+    connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+void Form1::Form_Load()
+{
+    UploadActive = false;
+    for (int n = 1; n <= 255; ++n) {
+        if (m_ports.PortExists(n))
+            cmbCommPort->addItem(QStringLiteral("COM%1").arg(n), n);
+    }
+    for (const char *speed : {"300", "1200", "9600", "19200", "57600", "115200"})
+        Combo1->addItem(QString::fromLatin1(speed));
+    SelectSpeed(2);
+
+    SOH = QByteArray(1, kv7::SOH);
+    EOT = QByteArray(1, kv7::EOT);
+    ACK = QByteArray(1, kv7::ACK);
+    NAK = QByteArray(1, kv7::NAK);
+    SyncChar = QByteArray(1, kv7::SyncChar);
+    PadChar = QByteArray(1, kv7::PadChar);
+    PadBlock = QByteArray(128, kv7::PadChar);
+
+    m_reportedPort = 0;
+    if (cmbCommPort->count() > 0)
+        SelectPort(0);
+    if (!m_serial.PortOpen()) {
+        const SerialResult opened = m_serial.SetPortOpen(true);
+        // Start-up goes on with the port closed; say so once.
+        if (!opened.ok() && m_reportedPort != m_serial.CommPort())
+            ReportOpenError(m_serial.CommPort(), opened.error);
+    }
+    m_reportedPort = 0;
+    Timer1->start();
+}
+
+void Form1::SelectPort(int index)
+{
+    cmbCommPort->setCurrentIndex(index);
+    cmbCommPort_Click();
+}
+
+void Form1::SelectSpeed(int index)
+{
+    Combo1->setCurrentIndex(index);
+    Combo1_Click();
+}
+
+void Form1::UpdatePortToolTip()
+{
+    const QVariant data = cmbCommPort->currentData();
+    cmbCommPort->setToolTip(data.isValid() ? m_ports.DevicePath(data.toInt()) : QString());
+}
+
+void Form1::ReportOpenError(int port, const QString &why)
+{
+    m_reportedPort = port;
+    m_messages.Inform(QStringLiteral("Error while trying to open COM%1.").arg(port), why);
+}
+
+void Form1::cmbCommPort_Click()
+{
+    const int port = cmbCommPort->currentData().toInt();
+    if (m_serial.PortOpen()) {
+        const SerialResult closed = m_serial.SetPortOpen(false);
+        if (!closed.ok())
+            return ReportOpenError(port, closed.error);
+    }
+    SerialResult result = m_serial.SetCommPort(port);
+    if (result.ok())
+        result = m_serial.SetPortOpen(true);
+    if (!result.ok())
+        ReportOpenError(port, result.error);
+}
+
+void Form1::Combo1_Click()
+{
+    if (!m_serial.PortOpen())
+        return;
+    const SerialResult closed = m_serial.SetPortOpen(false);
+    SerialResult result = closed.ok() ? m_serial.SetSettings(Combo1->currentText()) : closed;
+    // Reopen even when the speed was refused, so the link is not lost.
+    const SerialResult reopened = m_serial.SetPortOpen(true);
+    if (result.ok())
+        result = reopened;
+    if (!result.ok())
+        ReportOpenError(m_serial.CommPort(), result.error);
+}
+
+void Form1::Command1_Click(int index)
+{
+    // The command panel's actions are wired in by the commands subsystem.
+    Q_UNUSED(index);
+}
+
+void Form1::Command2_Click(int index)
+{
+    if (index == 0) {
+        Text1->Clear();
+    } else if (index == 1) {
+        // End at once: no closing events, no questions. The port goes first
+        // so the device is released cleanly.
+        (void)m_serial.SetPortOpen(false);
+        ExitProgram(0);
+    }
+}
+
+void Form1::MSComm1_OnComm()
+{
+    if (UploadActive)
+        return; // the firmware transfer owns the line while it runs
+    if (m_serial.InBufferCount() <= 0)
+        return;
+    const QByteArray chunk = m_serial.Input();
+    RxBuffer.Append(chunk);
+    Text1->AppendText(PaneChunk(chunk));
+}
+
+void Form1::Timer1_Timer()
+{
+    const std::optional<QByteArray> frame = Decoder.Tick(RxBuffer);
+    if (frame)
+        ShowReply(*frame);
+}
+
+void Form1::ShowReply(const QByteArray &frame)
+{
+    Text2->setText(Dump(frame));
+    Shape1->SetFillColour(LampColour(frame.size() > 1 ? frame[1] : '\0'));
+    if (const auto report = ParseGainReport(frame)) {
+        const auto i = size_t(report->channel - 1);
+        VScroll1[i]->setValue(report->gain);
+        Text13[i]->setText(QString::number(report->gain));
+    }
+}
+
+} // namespace kv7

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "terminal/ReplyDecoder.h"
+#include "terminal/RxBuffer.h"
+
+#include <QByteArray>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+
+namespace kv7 {
+
+class MessageBoxes;
+class PortMap;
+class SerialControl;
+class StatusLamp;
+class TerminalPane;
+
+// The one window: owns its controls and the form-level state, and wires the
+// serial control, the receive path and the reply decoder to them.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: port and speed lists, framing characters, the first open.
+    void Form_Load();
+
+    void cmbCommPort_Click();
+    void Combo1_Click();
+    void Command1_Click(int index);
+    void Command2_Click(int index);
+    void MSComm1_OnComm();
+    void Timer1_Timer();
+
+    // How "EXIT" ends the process; tests replace it.
+    std::function<void(int)> ExitProgram;
+
+    // Form-level state.
+    bool UploadActive = false;
+    QByteArray SOH, EOT, ACK, NAK, SyncChar, PadChar, PadBlock;
+    kv7::RxBuffer RxBuffer;
+    ReplyDecoder Decoder;
+
+    // Controls, named as in the window's design.
+    TerminalPane *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    StatusLamp *Shape1 = nullptr;
+    QLabel *lblCOMPort = nullptr;
+    QComboBox *cmbCommPort = nullptr;
+    QComboBox *Combo1 = nullptr;
+    std::array<QPushButton *, 2> Command2{};
+    std::array<QLineEdit *, 8> Text13{};
+    std::array<QScrollBar *, 8> VScroll1{};
+    std::array<QLineEdit *, 4> Text4{};
+    QLineEdit *Text3 = nullptr;
+    QLineEdit *Text7 = nullptr;
+    QLabel *Label1 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QLineEdit *Text10 = nullptr;
+    QLineEdit *Text8 = nullptr;
+    QLineEdit *Text9 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *Text11 = nullptr;
+    QLineEdit *Text12 = nullptr;
+    QLineEdit *Text14 = nullptr;
+    QLineEdit *Text15 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QLineEdit *Text5 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QPushButton *Command3 = nullptr;
+    std::array<QPushButton *, 37> Command1{};
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+
+private:
+    void CreateControls();
+    void ConnectControls();
+    // Selects an item as a user would, running the list's handler at once.
+    void SelectPort(int index);
+    void SelectSpeed(int index);
+    void UpdatePortToolTip();
+    void ShowReply(const QByteArray &frame);
+    void ReportOpenError(int port, const QString &why);
+
+    SerialControl &m_serial;
+    const PortMap &m_ports;
+    MessageBoxes &m_messages;
+    // The port whose open failure was just reported, so start-up does not
+    // report the same failure twice.
+    int m_reportedPort = 0;
+};
+
+} // namespace kv7

@@ -1,0 +1,178 @@
+// Builds the window's controls at their design positions.
+#include "app/Form1.h"
+
+#include "app/Twips.h"
+#include "terminal/StatusLamp.h"
+#include "terminal/TerminalPane.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace kv7 {
+
+namespace {
+
+struct ButtonPlace {
+    const char *caption;
+    int left, top, width, height;
+};
+
+// Command1(0..36), by index.
+constexpr ButtonPlace kCommand1[37] = {
+    {"1.2.7 Get Version", 4800, 5160, 1635, 315},
+    {"1.2.8 Get Battery", 4800, 5520, 1635, 315},
+    {"1.2.9 Get Sound file hdr", 180, 5760, 2115, 315},
+    {"Get Gains", 9900, 1140, 975, 315},
+    {"Recaller 1", 6540, 6540, 1035, 315},
+    {"1.2.1 Play Sample 1 (PA)", 6540, 60, 2115, 315},
+    {"1.2.x Send String", 6540, 6180, 2115, 315},
+    {"1.2.3 Play Sample/Duration", 6540, 2940, 2115, 315},
+    {"Set All", 9900, 2580, 975, 315},
+    {"Recaller 2", 7620, 6540, 1035, 315},
+    {"1.2.4 Stop Sound (Pa)", 6540, 780, 2115, 315},
+    {"(Pb)", 8760, 780, 735, 315},
+    {"(K0)", 9600, 780, 735, 315},
+    {"(K1)", 8760, 60, 735, 315},
+    {"1.2.2 Play Sample 2 (PB)", 6540, 420, 2115, 315},
+    {"1.2.10 Set Chrono Inp", 6540, 3660, 2115, 315},
+    {"1.2.11 Get Chrono Inp", 6540, 3300, 2115, 315},
+    {"1.2.12 Enable Ready msg", 6540, 4020, 2115, 315},
+    {"1.2.12 Disable Ready msg", 8760, 4020, 2115, 315},
+    {"1.2.12 Enable Start msg", 6540, 4380, 2115, 315},
+    {"1.2.12 Disable Start msg", 8760, 4380, 2115, 315},
+    {"1.2.12 Enable Talk msg", 6540, 4740, 2115, 315},
+    {"1.2.12 Disable Talk msg", 8760, 4740, 2115, 315},
+    {"Enable Power Amp", 6540, 5100, 2115, 315},
+    {"Disable Power Amp", 8760, 5100, 2115, 315},
+    {"Start N.O.", 6540, 5460, 2115, 315},
+    {"Start N.C.", 8760, 5460, 2115, 315},
+    {"Flash N.O.", 6540, 5820, 2115, 315},
+    {"Flash N.C.", 8760, 5820, 2115, 315},
+    {"Save Settings To Flash", 6540, 7200, 2115, 315},
+    {"Set Device Baudrate", 180, 5340, 2115, 315},
+    {"Erase Sample Area", 180, 6120, 2115, 315},
+    {"Upload Sample", 180, 6480, 2115, 315},
+    {"GSF 0..15", 2880, 5760, 1395, 315},
+    {"Recaller 3", 8760, 6540, 1035, 315},
+    {"Reset Rec.", 9840, 6540, 1035, 315},
+    {"Upload Firmware", 180, 6840, 2115, 315},
+};
+
+const char *const kGainToolTips[8] = {"MIC GAIN", "SPEAKER OUT", "LINE OUT", nullptr, nullptr, nullptr, "TEL IN", "TEL OUT"};
+
+template <typename W>
+W *Place(W *widget, const QRect &rect, const char *name)
+{
+    widget->setGeometry(rect);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLineEdit *Box(QWidget *parent, const char *name, const QString &text, const QRect &rect, bool centred)
+{
+    auto *box = Place(new QLineEdit(text, parent), rect, name);
+    if (centred)
+        box->setAlignment(Qt::AlignCenter);
+    return box;
+}
+
+QLabel *Caption(QWidget *parent, const char *name, const char *text, const QRect &rect)
+{
+    return Place(new QLabel(QString::fromLatin1(text), parent), rect, name);
+}
+
+QPushButton *Button(QWidget *parent, const char *name, const char *caption, const QRect &rect)
+{
+    return Place(new QPushButton(QString::fromLatin1(caption), parent), rect, name);
+}
+
+} // namespace
+
+void Form1::CreateControls()
+{
+    setWindowTitle(QStringLiteral("KV7 Test 1.0"));
+    setFixedSize(12210 / TwipsPerPixel, 8730 / TwipsPerPixel);
+    // The design's captions were sized for an 8 point system font; a
+    // slightly smaller one keeps the longest captions inside their buttons.
+    QFont small = font();
+    small.setPointSizeF(7.5);
+    setFont(small);
+
+    Text1 = Place(new TerminalPane(this), Twips(60, 60, 6435, 4335), "Text1");
+    Text2 = Box(this, "Text2", {}, Twips(360, 4380, 6135, 315), false);
+    Shape1 = Place(new StatusLamp(this), Twips(60, 4440, 255, 240), "Shape1");
+    lblCOMPort = Caption(this, "lblCOMPort", "Comm port:", Twips(60, 4800, 1515, 240));
+    cmbCommPort = Place(new QComboBox(this), Twips(900, 4785, 1395, 315), "cmbCommPort");
+    Combo1 = Place(new QComboBox(this), Twips(2400, 4800, 1515, 315), "Combo1");
+    Command2[0] = Button(this, "Command2_0", "CLS", Twips(4800, 4800, 1635, 315));
+    Command2[1] = Button(this, "Command2_1", "EXIT", Twips(10080, 7200, 795, 315));
+
+    for (int i = 0; i < 8; ++i) {
+        const auto k = size_t(i);
+        const int left = 6540 + 420 * i;
+        Text13[k] = Box(this, "Text13", QStringLiteral("-"), Twips(left, 1140, 375, 285), true);
+        Text13[k]->setObjectName(QStringLiteral("Text13_%1").arg(i));
+        if (kGainToolTips[i])
+            Text13[k]->setToolTip(QString::fromLatin1(kGainToolTips[i]));
+        // 127 at the top end, 0 at the bottom.
+        auto *bar = Place(new QScrollBar(Qt::Vertical, this), Twips(left, 1440, 375, 1455), "VScroll1");
+        bar->setObjectName(QStringLiteral("VScroll1_%1").arg(i));
+        bar->setRange(0, 127);
+        bar->setInvertedAppearance(true);
+        bar->setInvertedControls(true);
+        bar->setSingleStep(1);
+        bar->setPageStep(8);
+        bar->setValue(0);
+        VScroll1[k] = bar;
+    }
+
+    Text4[3] = Box(this, "Text4_3", QStringLiteral("-"), Twips(9900, 1860, 975, 315), true);
+    Text3 = Box(this, "Text3", QStringLiteral("1"), Twips(8700, 2940, 375, 315), true);
+    Text7 = Box(this, "Text7", QStringLiteral("25"), Twips(9120, 2940, 435, 315), true);
+    Label1 = Caption(this, "Label1", "1/10th", Twips(9540, 3000, 480, 195));
+    Check1 = Place(new QCheckBox(QStringLiteral("trig start"), this), Twips(10080, 3000, 1275, 195), "Check1");
+    Text10 = Box(this, "Text10", QStringLiteral("0"), Twips(8760, 3660, 255, 315), true);
+    Text8 = Box(this, "Text8", QStringLiteral("1"), Twips(9060, 3660, 375, 315), true);
+    Text9 = Box(this, "Text9", QStringLiteral("25"), Twips(9480, 3660, 495, 315), true);
+    Label2 = Caption(this, "Label2", "1/10th Sec.", Twips(10020, 3720, 1035, 195));
+    Text4[2] = Box(this, "Text4_2", QStringLiteral("9600"), Twips(2400, 5340, 855, 315), false);
+    Text11 = Box(this, "Text11", QStringLiteral("1"), Twips(2400, 5760, 375, 315), true);
+    Text12 = Box(this, "Text12", QStringLiteral("1"), Twips(2400, 6120, 375, 315), true);
+    Text14 = Box(this, "Text14", QStringLiteral("1"), Twips(2400, 6480, 375, 315), true);
+    Text15 = Box(this, "Text15", QStringLiteral("C:\\Start.SSS"), Twips(2820, 6480, 2835, 315), false);
+    Command4 = Button(this, "Command4", "...", Twips(5700, 6480, 315, 315));
+    Text5 = Box(this, "Text5", QDir::home().filePath(QStringLiteral("KV7_01.bin")), Twips(2820, 6840, 2835, 315), false);
+    Command5 = Button(this, "Command5", "...", Twips(5700, 6840, 315, 315));
+    Text4[0] = Box(this, "Text4_0", QStringLiteral("GAV"), Twips(9000, 6180, 435, 315), false);
+    Text4[1] = Box(this, "Text4_1", QStringLiteral("1"), Twips(9780, 6180, 735, 315), false);
+    Label5 = Caption(this, "Label5", "<1>", Twips(8700, 6240, 270, 195));
+    Label3 = Caption(this, "Label3", "<2>", Twips(9480, 6240, 270, 195));
+    Label4 = Caption(this, "Label4", "<4>", Twips(10560, 6240, 270, 195));
+    ProgressBar1 = Place(new QProgressBar(this), Twips(180, 7275, 5835, 360), "ProgressBar1");
+    ProgressBar1->setVisible(false);
+    Command3 = Button(this, "Command3", "Convert Wave", Twips(8340, 8010, 1215, 315));
+    Command3->setEnabled(false);
+
+    for (int i = 0; i < 37; ++i) {
+        const ButtonPlace &b = kCommand1[i];
+        Command1[size_t(i)] = Button(this, "Command1", b.caption, Twips(b.left, b.top, b.width, b.height));
+        Command1[size_t(i)]->setObjectName(QStringLiteral("Command1_%1").arg(i));
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(10);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(5000);
+}
+
+} // namespace kv7

@@ -1,0 +1,67 @@
+#include "serial/PortMap.h"
+
+#include "serial/PortFolder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv7 {
+
+namespace {
+
+bool IsCharDevice(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+} // namespace
+
+PortMap::PortMap(QString linkFolder, bool fixedFamilies)
+    : m_linkFolder(std::move(linkFolder)), m_fixedFamilies(fixedFamilies)
+{
+}
+
+QString PortMap::DevicePath(int n) const
+{
+    if (n < 1 || n > 255)
+        return {};
+    const QString linked = LinkTarget(n);
+    if (!linked.isEmpty())
+        return linked;
+    return FamilyDevice(n);
+}
+
+QString PortMap::LinkTarget(int n) const
+{
+    if (m_linkFolder.isEmpty() || !PortFolder::IsTrusted(m_linkFolder))
+        return {};
+    const QString link = PortFolder::LinkPath(m_linkFolder, n);
+    struct stat st {};
+    // Only our own symbolic links count: anyone else's could point us at a
+    // device we never meant to talk to.
+    if (::lstat(QFile::encodeName(link).constData(), &st) != 0 || !S_ISLNK(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    const QString target = QFileInfo(link).canonicalFilePath();
+    return (!target.isEmpty() && IsCharDevice(target)) ? target : QString();
+}
+
+QString PortMap::FamilyDevice(int n) const
+{
+    if (!m_fixedFamilies || n > 96)
+        return {};
+    static const char *const families[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
+    const QString path = QString::fromLatin1(families[(n - 1) / 32]) + QString::number((n - 1) % 32);
+    if (!m_listed) {
+        m_listed = true;
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            m_systemPorts.insert(info.systemLocation());
+    }
+    return m_systemPorts.contains(path) ? path : QString();
+}
+
+} // namespace kv7

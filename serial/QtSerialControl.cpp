@@ -1,0 +1,95 @@
+#include "serial/QtSerialControl.h"
+
+#include "serial/PortMap.h"
+
+#include <limits>
+
+namespace kv7 {
+
+namespace {
+
+QSerialPort::Parity ToParity(char p)
+{
+    switch (p) {
+    case 'e': return QSerialPort::EvenParity;
+    case 'o': return QSerialPort::OddParity;
+    case 'm': return QSerialPort::MarkParity;
+    case 's': return QSerialPort::SpaceParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits ToStopBits(const QString &s)
+{
+    if (s == QLatin1String("2"))
+        return QSerialPort::TwoStop;
+    if (s == QLatin1String("1.5"))
+        return QSerialPort::OneAndHalfStop;
+    return QSerialPort::OneStop;
+}
+
+} // namespace
+
+QtSerialControl::QtSerialControl(const PortMap &ports, QObject *parent) : SerialControl(parent), m_ports(ports)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialControl::OnComm);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
+}
+
+SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &settings)
+{
+    const QString path = m_ports.DevicePath(port);
+    if (path.isEmpty())
+        return SerialResult::Fail(QStringLiteral("COM%1 does not exist").arg(port));
+    m_port.setPortName(path);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return SerialResult::Fail(QStringLiteral("%1: %2").arg(path, m_port.errorString()));
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    SerialResult applied = ApplySettings(settings);
+    if (!applied.ok())
+        m_port.close();
+    return applied;
+}
+
+void QtSerialControl::CloseDevice()
+{
+    m_port.close();
+}
+
+SerialResult QtSerialControl::ApplySettings(const SerialSettings &settings)
+{
+    const bool ok = m_port.setBaudRate(settings.baud) && m_port.setParity(ToParity(settings.parity)) &&
+                    m_port.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+                    m_port.setStopBits(ToStopBits(settings.stopBits));
+    if (!ok)
+        return SerialResult::Fail(QStringLiteral("settings %1 refused: %2").arg(settings.ToText(), m_port.errorString()));
+    return SerialResult::Ok();
+}
+
+SerialResult QtSerialControl::WriteDevice(const QByteArray &bytes)
+{
+    if (m_port.write(bytes) != bytes.size())
+        return SerialResult::Fail(m_port.errorString());
+    // Push the bytes to the line now; what does not fit goes out from the
+    // event loop, in order.
+    m_port.flush();
+    if (!m_port.isOpen())
+        return SerialResult::Fail(QStringLiteral("the port was lost while writing"));
+    return SerialResult::Ok();
+}
+
+int QtSerialControl::BytesWaiting() const
+{
+    const qint64 n = m_port.bytesAvailable();
+    return n > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(n);
+}
+
+void QtSerialControl::OnError(QSerialPort::SerialPortError error)
+{
+    // A device that went away: release it, so the next write reports a
+    // closed port instead of writing into nothing.
+    if (error == QSerialPort::ResourceError && m_port.isOpen())
+        m_port.close();
+}
+
+} // namespace kv7

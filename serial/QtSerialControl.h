@@ -1,0 +1,33 @@
+#pragma once
+
+#include "serial/SerialControl.h"
+
+#include <QSerialPort>
+
+namespace kv7 {
+
+class PortMap;
+
+// The serial control over QSerialPort; port numbers resolve through PortMap.
+class QtSerialControl : public SerialControl {
+    Q_OBJECT
+public:
+    explicit QtSerialControl(const PortMap &ports, QObject *parent = nullptr);
+
+protected:
+    bool IsDeviceOpen() const override { return m_port.isOpen(); }
+    SerialResult OpenDevice(int port, const SerialSettings &settings) override;
+    void CloseDevice() override;
+    SerialResult ApplySettings(const SerialSettings &settings) override;
+    SerialResult WriteDevice(const QByteArray &bytes) override;
+    int BytesWaiting() const override;
+    QByteArray ReadAll() override { return m_port.readAll(); }
+
+private:
+    void OnError(QSerialPort::SerialPortError error);
+
+    const PortMap &m_ports;
+    QSerialPort m_port;
+};
+
+} // namespace kv7

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "serial/SerialResult.h"
+#include "serial/SerialSettings.h"
+
+#include <QByteArray>
+#include <QObject>
+
+namespace kv7 {
+
+// The serial link as the window uses it: a port number, a settings text,
+// open/close, write, and a receive event. The state every implementation
+// shares (port number, settings) lives here; subclasses only drive a device.
+class SerialControl : public QObject {
+    Q_OBJECT
+public:
+    explicit SerialControl(QObject *parent = nullptr);
+
+    bool PortOpen() const { return IsDeviceOpen(); }
+    // true opens CommPort with Settings; false closes (never fails).
+    SerialResult SetPortOpen(bool open);
+
+    int CommPort() const { return m_commPort; }
+    // 1..255; refused while the port is open.
+    SerialResult SetCommPort(int port);
+
+    // The settings in force, in full form.
+    QString Settings() const { return m_settings.ToText(); }
+    // Full form or a speed alone; applied to an open port at once.
+    SerialResult SetSettings(const QString &text);
+
+    // Sends the bytes unchanged, in order. Fails while closed.
+    SerialResult Output(const QByteArray &bytes);
+    int InBufferCount() const { return IsDeviceOpen() ? BytesWaiting() : 0; }
+    // Everything waiting, removed from the receive buffer.
+    QByteArray Input() { return IsDeviceOpen() ? ReadAll() : QByteArray(); }
+
+signals:
+    // Raised when received bytes are waiting.
+    void OnComm();
+
+protected:
+    const SerialSettings &CurrentSettings() const { return m_settings; }
+
+    virtual bool IsDeviceOpen() const = 0;
+    virtual SerialResult OpenDevice(int port, const SerialSettings &settings) = 0;
+    virtual void CloseDevice() = 0;
+    virtual SerialResult ApplySettings(const SerialSettings &settings) = 0;
+    virtual SerialResult WriteDevice(const QByteArray &bytes) = 0;
+    virtual int BytesWaiting() const = 0;
+    virtual QByteArray ReadAll() = 0;
+
+private:
+    int m_commPort = 1;
+    SerialSettings m_settings;
+};
+
+} // namespace kv7

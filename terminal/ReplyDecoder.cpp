@@ -1,0 +1,36 @@
+#include "terminal/ReplyDecoder.h"
+
+#include "commands/ControlChars.h"
+
+namespace kv7 {
+
+std::optional<QByteArray> TakeFrame(RxBuffer &rx)
+{
+    if (rx.IsEmpty())
+        return std::nullopt;
+    const qsizetype s = rx.IndexOf(SOH);
+    if (s < 0)
+        return std::nullopt;
+    const qsizetype e = rx.IndexOf(EOT);
+    if (e < s) {
+        rx.DropFront(s);
+        return std::nullopt;
+    }
+    QByteArray frame = rx.Mid(s, e - s + 1);
+    // Keep everything after the EOT: a reply sent right behind another
+    // starts there.
+    rx.DropFront(e + 1);
+    return frame;
+}
+
+std::optional<QByteArray> ReplyDecoder::Tick(RxBuffer &rx)
+{
+    std::optional<QByteArray> frame = TakeFrame(rx);
+    if (frame)
+        LastReply = *frame;
+    if (WaitTicks > 0)
+        --WaitTicks;
+    return frame;
+}
+
+} // namespace kv7

@@ -1,0 +1,102 @@
+#include "app/Form1.h"
+#include "serial/PortMap.h"
+#include "serial/QtSerialControl.h"
+#include "terminal/StatusLamp.h"
+#include "terminal/TerminalPane.h"
+#include "tests/support/RecordingMessageBoxes.h"
+#include "tests/support/SimProcess.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kv7;
+
+namespace {
+
+// The real serial class and window against kv7-sim on a pseudo-terminal.
+struct Link {
+    bool Start(const QStringList &simOptions)
+    {
+        if (!dir.isValid() || !sim.Start(dir.path(), simOptions))
+            return false;
+        map = std::make_unique<PortMap>(dir.path(), false);
+        serial = std::make_unique<QtSerialControl>(*map);
+        form = std::make_unique<Form1>(*serial, *map, messages);
+        form->ExitProgram = [](int) {};
+        form->Form_Load();
+        return serial->PortOpen();
+    }
+
+    QTemporaryDir dir;
+    test::SimProcess sim;
+    std::unique_ptr<PortMap> map;
+    std::unique_ptr<QtSerialControl> serial;
+    test::RecordingMessageBoxes messages;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+class TestSimLink : public QObject {
+    Q_OBJECT
+private slots:
+    void replyReachesReplyLineAndLamp()
+    {
+        Link link;
+        QVERIFY(link.Start({QStringLiteral("--gains"), QStringLiteral("0,0,45,0,0,0,0,99")}));
+        QCOMPARE(link.serial->CommPort(), link.sim.Port());
+        QVERIFY(link.messages.texts.isEmpty());
+        QVERIFY(link.serial->Output(QByteArray("\x01GAV\x02" "3\x04", 7)).ok());
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->Text2->text(), QStringLiteral("<1>RGAV<2>3045<4>"), 5000);
+        QCOMPARE(link.form->Shape1->FillColour(), QColor(0, 255, 0));
+        QCOMPARE(link.form->VScroll1[2]->value(), 45);
+        QCOMPARE(link.form->Text13[2]->text(), QStringLiteral("45"));
+        QVERIFY(link.form->Text1->Text().startsWith(QByteArray("\x01RGAV\x02" "3045\x04")));
+    }
+
+    void statusLetterColoursTheLamp()
+    {
+        Link link;
+        QVERIFY(link.Start({QStringLiteral("--status"), QStringLiteral("C")}));
+        QVERIFY(link.serial->Output(QByteArray("\x01GV \x04", 5)).ok());
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->Shape1->FillColour(), QColor(255, 0, 0), 5000);
+        QVERIFY(link.form->Text2->text().startsWith(QLatin1String("<1>CGV ")));
+    }
+
+    void repliesBackToBackAreBothShown()
+    {
+        Link link;
+        QVERIFY(link.Start({QStringLiteral("--double"), QStringLiteral("--split")}));
+        QVERIFY(link.serial->Output(QByteArray("\x01GAV\x02" "8\x04", 7)).ok());
+        // Two identical replies: both must be taken, none left behind.
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->Text1->Text().count('\x04'), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(link.form->RxBuffer.IsEmpty(), 5000);
+        QCOMPARE(link.form->Text2->text(), QStringLiteral("<1>RGAV<2>8000<4>"));
+    }
+
+    void speedChangeReopensAtTheNewSpeed()
+    {
+        Link link;
+        QVERIFY(link.Start({}));
+        QComboBox *speeds = link.form->Combo1;
+        speeds->setCurrentIndex(3);
+        emit speeds->activated(3);
+        QVERIFY(link.messages.texts.isEmpty());
+        QCOMPARE(link.serial->Settings(), QStringLiteral("19200,n,8,1"));
+        QVERIFY(link.sim.WaitForLine(QStringLiteral("line 19200")));
+        speeds->setCurrentIndex(5);
+        emit speeds->activated(5);
+        QVERIFY(link.sim.WaitForLine(QStringLiteral("line 115200")));
+        // Still talking after both reopens.
+        QVERIFY(link.serial->Output(QByteArray("\x01GB \x04", 5)).ok());
+        QTRY_VERIFY_WITH_TIMEOUT(link.form->Text2->text().startsWith(QLatin1String("<1>RGB ")), 5000);
+    }
+};
+
+QTEST_MAIN(TestSimLink)
+#include "tst_sim_link.moc"

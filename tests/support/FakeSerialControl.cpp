@@ -1,0 +1,34 @@
+#include "tests/support/FakeSerialControl.h"
+
+namespace kv7::test {
+
+void FakeSerialControl::Feed(const QByteArray &bytes)
+{
+    m_inbox.append(bytes);
+    emit OnComm();
+}
+
+SerialResult FakeSerialControl::OpenDevice(int port, const SerialSettings &settings)
+{
+    ++openAttempts;
+    if (failingPorts.contains(port))
+        return SerialResult::Fail(QStringLiteral("device or resource busy"));
+    m_open = true;
+    opens.append({port, settings.ToText()});
+    return SerialResult::Ok();
+}
+
+SerialResult FakeSerialControl::WriteDevice(const QByteArray &bytes)
+{
+    written.append(bytes);
+    return SerialResult::Ok();
+}
+
+QByteArray FakeSerialControl::ReadAll()
+{
+    QByteArray out;
+    out.swap(m_inbox);
+    return out;
+}
+
+} // namespace kv7::test

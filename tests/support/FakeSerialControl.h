@@ -1,0 +1,43 @@
+#pragma once
+
+#include "serial/SerialControl.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+
+namespace kv7::test {
+
+// A serial control without a device: records every open and write, and
+// delivers bytes the test feeds as a receive event.
+class FakeSerialControl : public SerialControl {
+    Q_OBJECT
+public:
+    struct Open {
+        int port;
+        QString settings;
+    };
+
+    QSet<int> failingPorts;   // opening these fails as a busy port would
+    QList<Open> opens;        // every successful open, in order
+    QByteArray written;       // everything written
+    int openAttempts = 0;
+
+    // Queues bytes as received and raises the receive event.
+    void Feed(const QByteArray &bytes);
+
+protected:
+    bool IsDeviceOpen() const override { return m_open; }
+    SerialResult OpenDevice(int port, const SerialSettings &settings) override;
+    void CloseDevice() override { m_open = false; }
+    SerialResult ApplySettings(const SerialSettings &) override { return SerialResult::Ok(); }
+    SerialResult WriteDevice(const QByteArray &bytes) override;
+    int BytesWaiting() const override { return int(m_inbox.size()); }
+    QByteArray ReadAll() override;
+
+private:
+    bool m_open = false;
+    QByteArray m_inbox;
+};
+
+} // namespace kv7::test

@@ -1,0 +1,168 @@
+#include "terminal/Cp437.h"
+#include "terminal/ReceivePath.h"
+#include "terminal/RxBuffer.h"
+#include "terminal/TerminalPane.h"
+#include "terminal/TerminalText.h"
+
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace kv7;
+
+namespace {
+QByteArray B(const char *s) { return QByteArray(s); }
+} // namespace
+
+class TestTerminalText : public QObject {
+    Q_OBJECT
+private slots:
+    void paneChunkBreaksAfterFirstEotOnly_data()
+    {
+        QTest::addColumn<QByteArray>("chunk");
+        QTest::addColumn<QByteArray>("pane");
+        QTest::newRow("ends with EOT") << B("\x01R\x04") << B("\x01R\x04\r\n");
+        QTest::newRow("two replies") << B("\x01P\x04\x01" "C\x04") << B("\x01P\x04\r\n\x01" "C\x04");
+        QTest::newRow("no EOT") << B("\x01RGA") << B("\x01RGA");
+        QTest::newRow("EOT first") << B("\x04xy") << B("\x04\r\nxy");
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("NUL kept") << QByteArray("a\0\x04", 3) << QByteArray("a\0\x04\r\n", 5);
+    }
+    void paneChunkBreaksAfterFirstEotOnly()
+    {
+        QFETCH(QByteArray, chunk);
+        QFETCH(QByteArray, pane);
+        QCOMPARE(PaneChunk(chunk), pane);
+    }
+
+    void rxBufferKeepsOrderAndItsBound()
+    {
+        RxBuffer rx(16);
+        rx.Append("abc");
+        rx.Append("def");
+        QCOMPARE(rx.Bytes(), B("abcdef"));
+        rx.DropFront(2);
+        QCOMPARE(rx.Bytes(), B("cdef"));
+        QCOMPARE(rx.IndexOf('e'), 2);
+        QCOMPARE(rx.IndexOf('a'), -1);
+        rx.Append("0123456789ABCDEF"); // 20 bytes: the oldest four go
+        QCOMPARE(rx.Size(), 16);
+        QCOMPARE(rx.Bytes(), B("0123456789ABCDEF"));
+        QCOMPARE(rx.Overflowed(), 4);
+        rx.Append("xyz");
+        QCOMPARE(rx.Bytes(), B("3456789ABCDEFxyz"));
+        rx.DropFront(100);
+        QVERIFY(rx.IsEmpty());
+    }
+
+    void rxBufferStaysBoundedUnderEndlessText()
+    {
+        RxBuffer rx(1000);
+        QByteArray chunk(64, 'x');
+        for (int i = 0; i < 100000; ++i) {
+            rx.Append(chunk);
+            if (i % 7 == 0)
+                rx.DropFront(3);
+            QVERIFY(rx.Size() <= rx.Limit());
+        }
+        QCOMPARE(rx.IndexOf('x'), 0);
+    }
+
+    void textSplitsLinesAtCrLfOnly()
+    {
+        TerminalText t;
+        t.Append("one\r\ntwo\rstill two\nstill\r");
+        QCOMPARE(t.LineCount(), 2);
+        QCOMPARE(t.Line(0), B("one"));
+        QCOMPARE(t.Line(1), B("two\rstill two\nstill\r"));
+        // The pair completes across appends.
+        t.Append("\nthree and a longer line");
+        QCOMPARE(t.LineCount(), 3);
+        QCOMPARE(t.Line(1), B("two\rstill two\nstill"));
+        QCOMPARE(t.Line(2), B("three and a longer line"));
+        QCOMPARE(t.Text(), B("one\r\ntwo\rstill two\nstill\r\nthree and a longer line"));
+        QCOMPARE(t.LongestLine(), 23);
+        QCOMPARE(t.Line(1, 4, 5), B("still"));
+        QCOMPARE(t.Line(2, 30), QByteArray());
+        t.Clear();
+        QCOMPARE(t.LineCount(), 1);
+        QCOMPARE(t.Text(), QByteArray());
+    }
+
+    void textDropsOldestWithinItsBound()
+    {
+        TerminalText t(1024);
+        QByteArray all;
+        for (int i = 0; i < 500; ++i) {
+            const QByteArray line = QByteArray::number(i) + "\r\n";
+            t.Append(line);
+            all += line;
+            QVERIFY(t.Size() <= t.Limit());
+        }
+        // What is kept is exactly the newest text.
+        QVERIFY(all.endsWith(t.Text()));
+        QVERIFY(t.Size() >= t.Limit() - t.Limit() / 8 - 2);
+        QVERIFY(!t.Text().startsWith('\n'));
+        QCOMPARE(t.Line(t.LineCount() - 2), B("499"));
+        // Every line the index reports is text between breaks.
+        QByteArray rebuilt;
+        for (qsizetype i = 0; i < t.LineCount(); ++i)
+            rebuilt += t.Line(i) + (i + 1 < t.LineCount() ? "\r\n" : "");
+        QCOMPARE(rebuilt, t.Text());
+    }
+
+    void textTrimsOneEndlessLine()
+    {
+        TerminalText t(4096);
+        for (int i = 0; i < 1000; ++i)
+            t.Append(QByteArray(100, char('a' + i % 26)));
+        QVERIFY(t.Size() <= 4096);
+        QCOMPARE(t.LineCount(), 1);
+        QCOMPARE(t.LongestLine(), t.Size());
+        QVERIFY(t.Text().endsWith(QByteArray(100, char('a' + 999 % 26))));
+    }
+
+    void glyphsAreCodePage437()
+    {
+        QCOMPARE(Cp437Glyph(1), QChar(0x263A));
+        QCOMPARE(Cp437Glyph(2), QChar(0x263B));
+        QCOMPARE(Cp437Glyph(4), QChar(0x2666));
+        QCOMPARE(Cp437Glyph(13), QChar(0x266A));
+        QCOMPARE(Cp437Glyph(10), QChar(0x25D9));
+        QCOMPARE(Cp437Glyph('A'), QChar('A'));
+        QCOMPARE(Cp437Glyph(127), QChar(0x2302));
+        QCOMPARE(Cp437Glyph(128), QChar(0x00C7));
+        QCOMPARE(Cp437Glyph(0xB0), QChar(0x2591));
+        QCOMPARE(Cp437Glyph(0xC4), QChar(0x2500));
+        QCOMPARE(Cp437Glyph(0xE1), QChar(0x00DF));
+        QCOMPARE(Cp437Glyph(0xFE), QChar(0x25A0));
+        QCOMPARE(Cp437Glyph(0xFF), QChar(0x00A0));
+        // Every byte has a glyph of its own, apart from NUL and 255 which
+        // draw blank.
+        QSet<QChar> seen;
+        for (int b = 1; b < 255; ++b)
+            seen.insert(Cp437Glyph(static_cast<unsigned char>(b)));
+        QCOMPARE(seen.size(), 254);
+    }
+
+    void paneShowsGlyphsAndFollowsTheEnd()
+    {
+        TerminalPane pane;
+        pane.resize(429, 289);
+        pane.show();
+        pane.AppendText(PaneChunk(QByteArray("\x01R\x02\x80\x04", 5)));
+        QCOMPARE(pane.VisibleLine(0), QString::fromUtf16(u"\u263AR\u263B\u00C7\u2666"));
+        QCOMPARE(pane.Model().LineCount(), 2);
+        for (int i = 0; i < 300; ++i)
+            pane.AppendText(QByteArray("line ") + QByteArray::number(i) + "\r\n");
+        QCOMPARE(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+        QVERIFY(pane.verticalScrollBar()->maximum() > 0);
+        pane.AppendText(QByteArray(2000, 'w'));
+        QCOMPARE(pane.horizontalScrollBar()->value(), pane.horizontalScrollBar()->maximum());
+        pane.Clear();
+        QCOMPARE(pane.Text(), QByteArray());
+        QCOMPARE(pane.verticalScrollBar()->maximum(), 0);
+    }
+};
+
+QTEST_MAIN(TestTerminalText)
+#include "tst_terminal_text.moc"

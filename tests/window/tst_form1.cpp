@@ -1,0 +1,282 @@
+#include "app/Form1.h"
+#include "serial/PortFolder.h"
+#include "serial/PortMap.h"
+#include "terminal/StatusLamp.h"
+#include "terminal/TerminalPane.h"
+#include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingMessageBoxes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kv7;
+
+namespace {
+
+// A window on a port folder holding links for the given numbers.
+struct Rig {
+    explicit Rig(const QList<int> &ports, const QSet<int> &failing = {})
+    {
+        for (int n : ports)
+            QFile::link(QStringLiteral("/dev/null"), PortFolder::LinkPath(dir.path(), n));
+        map = std::make_unique<PortMap>(dir.path(), false);
+        serial.failingPorts = failing;
+        form = std::make_unique<Form1>(serial, *map, messages);
+        form->ExitProgram = [this](int code) { exitCode = code; };
+    }
+
+    void Choose(QComboBox *list, int index)
+    {
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<PortMap> map;
+    test::FakeSerialControl serial;
+    test::RecordingMessageBoxes messages;
+    std::unique_ptr<Form1> form;
+    int exitCode = -1;
+};
+
+QStringList Items(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void listsPortsWithTheirNumbersAndOpensTheFirst()
+    {
+        Rig rig({12, 1, 3});
+        rig.form->Form_Load();
+        QCOMPARE(Items(rig.form->cmbCommPort), (QStringList{"COM1", "COM3", "COM12"}));
+        QCOMPARE(rig.form->cmbCommPort->itemData(0).toInt(), 1);
+        QCOMPARE(rig.form->cmbCommPort->itemData(1).toInt(), 3);
+        QCOMPARE(rig.form->cmbCommPort->itemData(2).toInt(), 12);
+        QCOMPARE(rig.form->cmbCommPort->currentIndex(), 0);
+        QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+        QCOMPARE(Items(rig.form->Combo1), (QStringList{"300", "1200", "9600", "19200", "57600", "115200"}));
+        QCOMPARE(rig.form->Combo1->currentText(), QStringLiteral("9600"));
+        QVERIFY(rig.serial.PortOpen());
+        QCOMPARE(rig.serial.opens.size(), 1);
+        QCOMPARE(rig.serial.opens[0].port, 1);
+        QCOMPARE(rig.serial.opens[0].settings, QStringLiteral("9600,n,8,1"));
+        QVERIFY(rig.messages.texts.isEmpty());
+        QVERIFY(!rig.form->UploadActive);
+        QCOMPARE(rig.form->PadBlock, QByteArray(128, '\x1a'));
+        QCOMPARE(rig.form->SyncChar, QByteArray("{"));
+        QVERIFY(rig.form->Timer1->isActive());
+        QVERIFY(!rig.form->Timer2->isActive());
+    }
+
+    void choosingAPortReopensOnIt()
+    {
+        Rig rig({1, 3, 12});
+        rig.form->Form_Load();
+        rig.Choose(rig.form->cmbCommPort, 2);
+        QCOMPARE(rig.serial.CommPort(), 12);
+        QVERIFY(rig.serial.PortOpen());
+        QCOMPARE(rig.serial.opens.last().port, 12);
+        QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+    }
+
+    void firstPortBusyIsReportedOnce()
+    {
+        Rig rig({4, 5}, {4});
+        rig.form->Form_Load();
+        QCOMPARE(rig.messages.texts, QStringList{"Error while trying to open COM4."});
+        QVERIFY(rig.messages.details.first().contains(QLatin1String("busy")));
+        QCOMPARE(rig.serial.openAttempts, 2); // the selection, then start-up's own try
+        QVERIFY(!rig.serial.PortOpen());
+        // The program goes on: another port can be chosen.
+        rig.Choose(rig.form->cmbCommPort, 1);
+        QVERIFY(rig.serial.PortOpen());
+        QCOMPARE(rig.serial.CommPort(), 5);
+    }
+
+    void noPortsTriesPortOneAndSaysSo()
+    {
+        Rig rig({}, {1});
+        rig.form->Form_Load();
+        QCOMPARE(rig.form->cmbCommPort->count(), 0);
+        QCOMPARE(rig.form->Combo1->count(), 6);
+        QCOMPARE(rig.serial.openAttempts, 1);
+        QCOMPARE(rig.messages.texts, QStringList{"Error while trying to open COM1."});
+    }
+
+    void choosingABusyPortLeavesNoneOpen()
+    {
+        Rig rig({1, 2}, {2});
+        rig.form->Form_Load();
+        QVERIFY(rig.serial.PortOpen());
+        rig.Choose(rig.form->cmbCommPort, 1);
+        QCOMPARE(rig.messages.texts, QStringList{"Error while trying to open COM2."});
+        QVERIFY(!rig.serial.PortOpen());
+        // Choosing the same entry again retries.
+        rig.serial.failingPorts.clear();
+        rig.Choose(rig.form->cmbCommPort, 1);
+        QVERIFY(rig.serial.PortOpen());
+        QCOMPARE(rig.serial.CommPort(), 2);
+    }
+
+    void speedWhileOpenReopensAtThatSpeed()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.Choose(rig.form->Combo1, 5);
+        QVERIFY(rig.serial.PortOpen());
+        QCOMPARE(rig.serial.opens.size(), 2);
+        QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
+        QCOMPARE(rig.serial.Settings(), QStringLiteral("115200,n,8,1"));
+    }
+
+    void speedWhileClosedIsNotApplied()
+    {
+        Rig rig({1, 2}, {1});
+        rig.form->Form_Load();
+        QVERIFY(!rig.serial.PortOpen());
+        rig.Choose(rig.form->Combo1, 3);
+        QCOMPARE(rig.form->Combo1->currentText(), QStringLiteral("19200"));
+        QCOMPARE(rig.serial.Settings(), QStringLiteral("9600,n,8,1"));
+        rig.Choose(rig.form->cmbCommPort, 1);
+        QCOMPARE(rig.serial.opens.last().port, 2);
+        QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
+    }
+
+    void receivedBytesReachPaneAndReplyLine()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.serial.Feed(QByteArray("xy\x01R", 4));
+        rig.serial.Feed(QByteArray("GAV\x02" "3064\x04\x01P\x04", 12));
+        QCOMPARE(rig.form->Text1->Text(), QByteArray("xy\x01RGAV\x02" "3064\x04\r\n\x01P\x04"));
+        QCOMPARE(rig.form->RxBuffer.Bytes(), QByteArray("xy\x01RGAV\x02" "3064\x04\x01P\x04"));
+        rig.form->Timer1_Timer();
+        QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>3064<4>"));
+        QCOMPARE(rig.form->Shape1->FillColour(), QColor(0, 255, 0));
+        QCOMPARE(rig.form->VScroll1[2]->value(), 64);
+        QCOMPARE(rig.form->Text13[2]->text(), QStringLiteral("64"));
+        rig.form->Timer1_Timer();
+        QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>P<4>"));
+        QCOMPARE(rig.form->Shape1->FillColour(), QColor(255, 255, 0));
+        QCOMPARE(rig.form->Decoder.LastReply, QByteArray("\x01P\x04"));
+    }
+
+    void badGainReportIsShownButMovesNothing()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.serial.Feed(QByteArray("\x01RGAV\x02" "9050\x04", 11));
+        rig.form->Timer1_Timer();
+        QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>9050<4>"));
+        QCOMPARE(rig.form->Shape1->FillColour(), QColor(0, 255, 0));
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(rig.form->VScroll1[size_t(i)]->value(), 0);
+            QCOMPARE(rig.form->Text13[size_t(i)]->text(), QStringLiteral("-"));
+        }
+    }
+
+    void clsKeepsUndecodedReplies()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.serial.Feed(QByteArray("\x01R", 2));
+        QTest::mouseClick(rig.form->Command2[0], Qt::LeftButton);
+        QCOMPARE(rig.form->Text1->Text(), QByteArray());
+        QCOMPARE(rig.form->RxBuffer.Bytes(), QByteArray("\x01R", 2));
+        rig.serial.Feed(QByteArray("\x04", 1));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.form->Text2->text(), QStringLiteral("<1>R<4>"), 5000);
+        QCOMPARE(rig.form->Text1->Text(), QByteArray("\x04\r\n"));
+    }
+
+    void exitClosesThePortAndEnds()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        QTest::mouseClick(rig.form->Command2[1], Qt::LeftButton);
+        QCOMPARE(rig.exitCode, 0);
+        QVERIFY(!rig.serial.PortOpen());
+    }
+
+    void timerTicksCountDownTheWait()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.form->Decoder.WaitTicks = 5;
+        QTRY_COMPARE_WITH_TIMEOUT(rig.form->Decoder.WaitTicks, qint16(0), 5000);
+        QCOMPARE(rig.form->Timer1->timerType(), Qt::PreciseTimer);
+        QCOMPARE(rig.form->Timer1->interval(), 10);
+    }
+
+    void controlsAreBuiltAsDesigned()
+    {
+        Rig rig({});
+        Form1 &f = *rig.form;
+        QCOMPARE(f.windowTitle(), QStringLiteral("KV7 Test 1.0"));
+        QCOMPARE(f.size(), QSize(814, 582));
+        QCOMPARE(f.minimumSize(), f.maximumSize());
+        QCOMPARE(f.Text1->geometry(), QRect(4, 4, 429, 289));
+        QCOMPARE(f.Shape1->geometry(), QRect(4, 296, 17, 16));
+        QCOMPARE(f.Shape1->FillColour(), QColor(Qt::white));
+        QCOMPARE(f.lblCOMPort->text(), QStringLiteral("Comm port:"));
+        QCOMPARE(f.Command2[0]->text(), QStringLiteral("CLS"));
+        QCOMPARE(f.Command2[1]->geometry(), QRect(672, 480, 53, 21));
+        QCOMPARE(f.Text15->text(), QStringLiteral("C:\\Start.SSS"));
+        QVERIFY(f.Text5->text().endsWith(QLatin1String("KV7_01.bin")));
+        QVERIFY(!f.Command3->isEnabled());
+        QCOMPARE(f.Command3->text(), QStringLiteral("Convert Wave"));
+        QVERIFY(f.ProgressBar1->isHidden());
+        QCOMPARE(f.Check1->text(), QStringLiteral("trig start"));
+        QCOMPARE(f.Text13[0]->toolTip(), QStringLiteral("MIC GAIN"));
+        QCOMPARE(f.Text13[2]->toolTip(), QStringLiteral("LINE OUT"));
+        QCOMPARE(f.Text13[4]->toolTip(), QString());
+        QCOMPARE(f.Text13[7]->toolTip(), QStringLiteral("TEL OUT"));
+        QCOMPARE(f.Text13[7]->geometry(), QRect(632, 76, 25, 19));
+        QCOMPARE(f.Text13[7]->alignment(), Qt::AlignCenter);
+        for (QScrollBar *bar : f.VScroll1) {
+            QCOMPARE(bar->orientation(), Qt::Vertical);
+            QCOMPARE(bar->minimum(), 0);
+            QCOMPARE(bar->maximum(), 127);
+            QVERIFY(bar->invertedAppearance()); // 127 at the top
+            QCOMPARE(bar->pageStep(), 8);
+            QCOMPARE(bar->singleStep(), 1);
+            QCOMPARE(bar->value(), 0);
+        }
+        QCOMPARE(f.Command1[0]->text(), QStringLiteral("1.2.7 Get Version"));
+        QCOMPARE(f.Command1[36]->text(), QStringLiteral("Upload Firmware"));
+        QCOMPARE(f.Command1[36]->geometry(), QRect(12, 456, 141, 21));
+        // Every button lies inside the window and none covers another.
+        const QRect client(QPoint(0, 0), f.size());
+        for (size_t i = 0; i < f.Command1.size(); ++i) {
+            QVERIFY2(client.contains(f.Command1[i]->geometry()), qPrintable(f.Command1[i]->text()));
+            for (size_t j = i + 1; j < f.Command1.size(); ++j)
+                QVERIFY2(!f.Command1[i]->geometry().intersects(f.Command1[j]->geometry()),
+                         qPrintable(f.Command1[i]->text() + " / " + f.Command1[j]->text()));
+        }
+        QSet<QString> captions;
+        for (QPushButton *b : f.Command1)
+            captions.insert(b->text());
+        QCOMPARE(captions.size(), 37);
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
