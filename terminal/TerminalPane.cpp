@@ -36,8 +36,14 @@ QString Glyphs(const QByteArray &bytes)
 
 } // namespace
 
-TerminalPane::TerminalPane(QWidget *parent) : QAbstractScrollArea(parent)
+TerminalPane::TerminalPane(QWidget *parent) : QAbstractScrollArea(parent), m_repaint(new QTimer(this))
 {
+    // Fast traffic arrives in many small chunks; redrawing the view (and its
+    // scroll bars) for each would cost far more than the text. One refresh
+    // per frame time is enough.
+    m_repaint->setSingleShot(true);
+    m_repaint->setInterval(15);
+    connect(m_repaint, &QTimer::timeout, this, &TerminalPane::RefreshView);
     setFont(TerminalFont());
     const QFontMetrics fm(font());
     m_charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
@@ -54,15 +60,36 @@ TerminalPane::TerminalPane(QWidget *parent) : QAbstractScrollArea(parent)
 void TerminalPane::AppendText(const QByteArray &bytes)
 {
     m_text.Append(bytes);
-    UpdateScrollBars();
-    ScrollToEnd();
-    viewport()->update();
+    m_followEnd = true;
+    ScheduleRepaint();
 }
 
 void TerminalPane::Clear()
 {
     m_text.Clear();
     UpdateScrollBars();
+    ScheduleRepaint();
+}
+
+void TerminalPane::ScheduleRepaint()
+{
+    if (!m_repaint->isActive())
+        m_repaint->start();
+}
+
+void TerminalPane::RefreshView()
+{
+    UpdateScrollBars();
+    if (m_followEnd) {
+        m_followEnd = false;
+        ScrollToEnd();
+    }
+    viewport()->update();
+}
+
+void TerminalPane::scrollContentsBy(int, int)
+{
+    // Lines are drawn from the scroll position; no pixels to move.
     viewport()->update();
 }
 
@@ -99,17 +126,49 @@ void TerminalPane::ScrollToEnd()
     horizontalScrollBar()->setValue(static_cast<int>(std::max<qsizetype>(0, lastLen + 1 - VisibleColumns())));
 }
 
-void TerminalPane::paintEvent(QPaintEvent *)
+void TerminalPane::BuildAtlas()
 {
-    QPainter p(viewport());
+    const qreal dpr = devicePixelRatioF();
+    m_atlas = QPixmap(QSize(256 * m_charWidth, m_lineHeight) * dpr);
+    m_atlas.setDevicePixelRatio(dpr);
+    m_atlas.fill(Qt::transparent);
+    QPainter p(&m_atlas);
     p.setFont(font());
     p.setPen(palette().color(QPalette::Text));
+    for (int b = 0; b < 256; ++b) {
+        // Clip each glyph to its cell so a wide fallback glyph cannot bleed
+        // into its neighbour.
+        const QRect cell(b * m_charWidth, 0, m_charWidth, m_lineHeight);
+        p.setClipRect(cell);
+        p.drawText(cell.left(), m_ascent, QString(Cp437Glyph(static_cast<unsigned char>(b))));
+    }
+}
+
+void TerminalPane::paintEvent(QPaintEvent *)
+{
+    if (m_atlas.isNull() || !qFuzzyCompare(m_atlas.devicePixelRatio(), devicePixelRatioF()))
+        BuildAtlas();
+    QPainter p(viewport());
     const qsizetype first = verticalScrollBar()->value();
     const qsizetype col = horizontalScrollBar()->value();
     const int rows = VisibleRows() + 1;
     const int cols = VisibleColumns() + 1;
-    for (int r = 0; r < rows && first + r < m_text.LineCount(); ++r)
-        p.drawText(0, r * m_lineHeight + m_ascent, Glyphs(m_text.Line(first + r, col, cols)));
+    QVector<QPainter::PixmapFragment> cells;
+    cells.reserve(rows * cols);
+    const qreal half = m_charWidth / 2.0;
+    const qreal halfHeight = m_lineHeight / 2.0;
+    for (int r = 0; r < rows && first + r < m_text.LineCount(); ++r) {
+        const QByteArray line = m_text.Line(first + r, col, cols);
+        for (int c = 0; c < line.size(); ++c) {
+            const auto b = static_cast<unsigned char>(line[c]);
+            if (b == ' ' || b == 0 || b == 255)
+                continue;
+            cells.append(QPainter::PixmapFragment::create(
+                QPointF(c * m_charWidth + half, r * m_lineHeight + halfHeight),
+                QRectF(b * m_charWidth, 0, m_charWidth, m_lineHeight)));
+        }
+    }
+    p.drawPixmapFragments(cells.constData(), int(cells.size()), m_atlas);
 }
 
 void TerminalPane::resizeEvent(QResizeEvent *event)

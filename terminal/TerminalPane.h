@@ -3,6 +3,8 @@
 #include "terminal/TerminalText.h"
 
 #include <QAbstractScrollArea>
+#include <QPixmap>
+#include <QTimer>
 
 namespace kv7 {
 
@@ -26,14 +28,23 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void UpdateScrollBars();
+    void ScheduleRepaint();
+    void RefreshView();
+    void BuildAtlas();
     void ScrollToEnd();
     int VisibleRows() const;
     int VisibleColumns() const;
 
     TerminalText m_text;
+    QTimer *m_repaint;
+    // Every byte's glyph drawn once, side by side; painting a line is then a
+    // run of small copies instead of text shaping with font fallback.
+    QPixmap m_atlas;
+    bool m_followEnd = false;
     int m_charWidth = 1;
     int m_lineHeight = 1;
     int m_ascent = 0;

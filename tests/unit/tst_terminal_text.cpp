@@ -154,10 +154,18 @@ private slots:
         QCOMPARE(pane.Model().LineCount(), 2);
         for (int i = 0; i < 300; ++i)
             pane.AppendText(QByteArray("line ") + QByteArray::number(i) + "\r\n");
+        // The view follows the end on its next refresh.
+        QTRY_VERIFY_WITH_TIMEOUT(pane.verticalScrollBar()->maximum() > 250, 5000);
         QCOMPARE(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
-        QVERIFY(pane.verticalScrollBar()->maximum() > 0);
         pane.AppendText(QByteArray(2000, 'w'));
+        QTRY_VERIFY_WITH_TIMEOUT(pane.horizontalScrollBar()->maximum() > 1900, 5000);
         QCOMPARE(pane.horizontalScrollBar()->value(), pane.horizontalScrollBar()->maximum());
+        // Scrolled away by the user, the view stays until new text comes.
+        pane.verticalScrollBar()->setValue(0);
+        QTest::qWait(0);
+        QCOMPARE(pane.verticalScrollBar()->value(), 0);
+        pane.AppendText("more");
+        QTRY_COMPARE_WITH_TIMEOUT(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum(), 5000);
         pane.Clear();
         QCOMPARE(pane.Text(), QByteArray());
         QCOMPARE(pane.verticalScrollBar()->maximum(), 0);

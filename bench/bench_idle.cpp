@@ -1,0 +1,49 @@
+// CPU use of the open window while the 10 ms reply timer ticks and nothing
+// arrives.
+#include "app/Form1.h"
+#include "bench/BenchUtil.h"
+#include "serial/PortFolder.h"
+#include "serial/PortMap.h"
+#include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingMessageBoxes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace kv7;
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10;
+
+    QTemporaryDir dir;
+    QFile::link(QStringLiteral("/dev/null"), PortFolder::LinkPath(dir.path(), 1));
+    const PortMap map(dir.path(), false);
+    test::FakeSerialControl serial;
+    test::RecordingMessageBoxes messages;
+    Form1 form(serial, map, messages);
+    form.Form_Load();
+    form.show();
+
+    int ticks = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+    QApplication::processEvents();
+    const double cpu0 = bench::CpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
+    QApplication::exec();
+    const double wall = double(clock.nsecsElapsed()) / 1e9;
+    const double cpu = bench::CpuSeconds() - cpu0;
+    std::printf("idle window, %d s (target: < 2%% of one core)\n", seconds);
+    std::printf("CPU %.3f s over %.2f s = %.2f%% of one core; Timer1 ticked %d times (%.1f per s)\n", cpu, wall,
+                100.0 * cpu / wall, ticks, ticks / wall);
+    return 0;
+}
