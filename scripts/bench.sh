@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks; each prints its figures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh build
+export QT_QPA_PLATFORM=offscreen
+for b in bench_terminal_ingest bench_startup bench_idle; do
+    echo "== $b"
+    build/bench/$b
+done

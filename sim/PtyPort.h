@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace kv7::sim {
+
+// The device side of a pseudo-terminal, linked as COM<n> in a port folder.
+// Holds the terminal side open itself, so a client that closes and reopens
+// the port never hangs the line up. Writes never block.
+class PtyPort : public QObject {
+    Q_OBJECT
+public:
+    explicit PtyPort(QObject *parent = nullptr);
+    ~PtyPort() override;
+
+    // Opens the pseudo-terminal and links it; returns an error text, empty
+    // on success. `port` 0 takes the lowest free number.
+    QString Open(const QString &folder, int port);
+    void Close();
+
+    int Port() const { return m_port; }
+    QString Device() const { return m_device; }
+
+    void Write(const QByteArray &bytes);
+    bool Idle() const { return m_out.isEmpty(); }
+
+signals:
+    void Received(const QByteArray &bytes);
+    // The client set a new line speed.
+    void SpeedChanged(int baud);
+
+private:
+    void OnReadable();
+    void OnWritable();
+    void PollSpeed();
+
+    int m_master = -1;
+    int m_slave = -1;
+    int m_port = 0;
+    QString m_device;
+    QString m_link;
+    QByteArray m_out;
+    int m_speed = 0;
+    QSocketNotifier *m_read = nullptr;
+    QSocketNotifier *m_write = nullptr;
+    QTimer *m_poll = nullptr;
+};
+
+} // namespace kv7::sim

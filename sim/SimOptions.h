@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+namespace kv7::sim {
+
+struct SimOptions {
+    int port = 0; // 0: the lowest free number
+    QString folder;
+    char status = 'R';
+    bool split = false;
+    bool doubled = false;
+    QByteArray garbage;
+    bool silent = false;
+    bool verbose = false;
+    std::array<int, 8> gains{};
+
+    // Parses the command line; on failure returns nothing and sets `error`.
+    // `--help` prints the help and exits.
+    static std::optional<SimOptions> Parse(const QStringList &arguments, QString *error);
+};
+
+} // namespace kv7::sim
