@@ -1,16 +1,10 @@
 // CPU use of the open window while the 10 ms reply timer ticks and nothing
 // arrives.
-#include "app/Form1.h"
+#include "bench/BenchRig.h"
 #include "bench/BenchUtil.h"
-#include "serial/PortFolder.h"
-#include "serial/PortMap.h"
-#include "tests/support/FakeSerialControl.h"
-#include "tests/support/RecordingMessageBoxes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -23,13 +17,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10;
 
-    QTemporaryDir dir;
-    QFile::link(QStringLiteral("/dev/null"), PortFolder::LinkPath(dir.path(), 1));
-    const PortMap map(dir.path(), false);
-    test::FakeSerialControl serial;
-    test::RecordingMessageBoxes messages;
-    Form1 form(serial, map, messages);
-    form.Form_Load();
+    bench::BenchRig rig;
+    Form1 &form = rig.form;
     form.show();
 
     int ticks = 0;

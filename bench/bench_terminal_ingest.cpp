@@ -1,17 +1,11 @@
 // 4 MiB through the receive path into the terminal pane, in 64-byte chunks,
 // once with a line break every 40 bytes and once with none.
-#include "app/Form1.h"
+#include "bench/BenchRig.h"
 #include "bench/BenchUtil.h"
-#include "serial/PortFolder.h"
-#include "serial/PortMap.h"
 #include "terminal/TerminalPane.h"
-#include "tests/support/FakeSerialControl.h"
-#include "tests/support/RecordingMessageBoxes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -39,13 +33,9 @@ QByteArray Traffic(qsizetype size, bool lineBreaks)
 
 void Run(const char *name, bool lineBreaks)
 {
-    QTemporaryDir dir;
-    QFile::link(QStringLiteral("/dev/null"), PortFolder::LinkPath(dir.path(), 1));
-    const PortMap map(dir.path(), false);
-    test::FakeSerialControl serial;
-    test::RecordingMessageBoxes messages;
-    Form1 form(serial, map, messages);
-    form.Form_Load();
+    bench::BenchRig rig;
+    Form1 &form = rig.form;
+    test::FakeSerialControl &serial = rig.serial;
     form.show();
     QApplication::processEvents();
 

@@ -92,17 +92,6 @@ private slots:
         QCOMPARE(st.st_mode & 0777, 0700u);
         QCOMPARE(PortFolder::Ensure(folder), QString()); // already there
     }
-
-    void defaultFolderFollowsTheRuntimeDir()
-    {
-        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", "/run/user/1234");
-        QCOMPARE(PortFolder::DefaultPath(), QStringLiteral("/run/user/1234/kv7-ports"));
-        qunsetenv("XDG_RUNTIME_DIR");
-        QCOMPARE(PortFolder::DefaultPath(), QStringLiteral("/tmp/kv7-ports-%1").arg(::getuid()));
-        if (!saved.isEmpty())
-            qputenv("XDG_RUNTIME_DIR", saved);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPortMap)

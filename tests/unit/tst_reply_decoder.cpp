@@ -1,7 +1,6 @@
 #include "terminal/Dump.h"
 #include "terminal/GainReport.h"
 #include "terminal/ReplyDecoder.h"
-#include "terminal/StatusLamp.h"
 
 #include <QtTest>
 
@@ -147,15 +146,6 @@ private slots:
             QCOMPARE(report->channel, channel);
             QCOMPARE(report->gain, gain);
         }
-    }
-
-    void lampColours()
-    {
-        QCOMPARE(LampColour('R'), QColor(0, 255, 0));
-        QCOMPARE(LampColour('P'), QColor(255, 255, 0));
-        QCOMPARE(LampColour('C'), QColor(255, 0, 0));
-        QCOMPARE(LampColour('r'), QColor(255, 255, 255));
-        QCOMPARE(LampColour('\x04'), QColor(255, 255, 255));
     }
 };
 

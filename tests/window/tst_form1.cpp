@@ -6,10 +6,8 @@
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingMessageBoxes.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -236,32 +234,11 @@ private slots:
         QCOMPARE(f.Text1->geometry(), QRect(4, 4, 429, 289));
         QCOMPARE(f.Shape1->geometry(), QRect(4, 296, 17, 16));
         QCOMPARE(f.Shape1->FillColour(), QColor(Qt::white));
-        QCOMPARE(f.lblCOMPort->text(), QStringLiteral("Comm port:"));
-        QCOMPARE(f.Command2[0]->text(), QStringLiteral("CLS"));
         QCOMPARE(f.Command2[1]->geometry(), QRect(672, 480, 53, 21));
-        QCOMPARE(f.Text15->text(), QStringLiteral("C:\\Start.SSS"));
-        QVERIFY(f.Text5->text().endsWith(QLatin1String("KV7_01.bin")));
-        QVERIFY(!f.Command3->isEnabled());
-        QCOMPARE(f.Command3->text(), QStringLiteral("Convert Wave"));
-        QVERIFY(f.ProgressBar1->isHidden());
-        QCOMPARE(f.Check1->text(), QStringLiteral("trig start"));
-        QCOMPARE(f.Text13[0]->toolTip(), QStringLiteral("MIC GAIN"));
-        QCOMPARE(f.Text13[2]->toolTip(), QStringLiteral("LINE OUT"));
-        QCOMPARE(f.Text13[4]->toolTip(), QString());
-        QCOMPARE(f.Text13[7]->toolTip(), QStringLiteral("TEL OUT"));
         QCOMPARE(f.Text13[7]->geometry(), QRect(632, 76, 25, 19));
-        QCOMPARE(f.Text13[7]->alignment(), Qt::AlignCenter);
-        for (QScrollBar *bar : f.VScroll1) {
-            QCOMPARE(bar->orientation(), Qt::Vertical);
-            QCOMPARE(bar->minimum(), 0);
-            QCOMPARE(bar->maximum(), 127);
-            QVERIFY(bar->invertedAppearance()); // 127 at the top
-            QCOMPARE(bar->pageStep(), 8);
-            QCOMPARE(bar->singleStep(), 1);
-            QCOMPARE(bar->value(), 0);
-        }
-        QCOMPARE(f.Command1[0]->text(), QStringLiteral("1.2.7 Get Version"));
-        QCOMPARE(f.Command1[36]->text(), QStringLiteral("Upload Firmware"));
+        QCOMPARE(f.Text13[4]->toolTip(), QString());
+        QVERIFY(!f.Command3->isEnabled());
+        QVERIFY(f.ProgressBar1->isHidden());
         QCOMPARE(f.Command1[36]->geometry(), QRect(12, 456, 141, 21));
         // Every button lies inside the window and none covers another.
         const QRect client(QPoint(0, 0), f.size());
