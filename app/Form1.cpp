@@ -1,7 +1,9 @@
 #include "app/Form1.h"
 
 #include "app/MessageBoxes.h"
+#include "commands/CommandTable.h"
 #include "commands/ControlChars.h"
+#include "gains/GainPanel.h"
 #include "serial/PortMap.h"
 #include "serial/SerialControl.h"
 #include "terminal/Dump.h"
@@ -10,7 +12,9 @@
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -46,6 +50,7 @@ void Form1::ConnectControls()
     for (int i = 0; i < int(Command2.size()); ++i)
         connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
     connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
+    m_gains = new GainPanel(VScroll1, Text13, Text4[3], [this](const QByteArray &f) { return SendFrame(f); }, this);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 
@@ -136,8 +141,68 @@ void Form1::Combo1_Click()
 
 void Form1::Command1_Click(int index)
 {
-    // The command panel's actions are wired in by the commands subsystem.
-    Q_UNUSED(index);
+    CommandInputs in;
+    in.soundFile = Text11->text();
+    in.sendWord = Text4[0]->text();
+    in.sendParam = Text4[1]->text();
+    in.sample = Text3->text();
+    in.duration = Text7->text();
+    in.trigStart = Check1->isChecked();
+    in.chronoInput = Text8->text();
+    in.chronoTime = Text9->text();
+    in.deviceBaud = Text4[2]->text();
+    in.eraseArea = Text12->text();
+    const Command command = CommandFor(index, in);
+    switch (command.kind) {
+    case Command::Single:
+        (void)SendFrame(command.frames.first());
+        break;
+    case Command::Paced:
+        RunPaced(command.frames);
+        break;
+    case Command::Message:
+        m_messages.Inform(command.message);
+        break;
+    case Command::SampleUpload:
+    case Command::FirmwareUpload:
+    case Command::None:
+        break;
+    }
+}
+
+bool Form1::SendFrame(const QByteArray &frame)
+{
+    const SerialResult sent = m_serial.Output(frame);
+    if (!sent.ok())
+        m_messages.Inform(QStringLiteral("The command %1 was not sent.").arg(Dump(frame)), sent.error);
+    return sent.ok();
+}
+
+void Form1::RunPaced(const QByteArrayList &frames)
+{
+    for (const QByteArray &frame : frames) {
+        if (!SendFrame(frame))
+            return;
+        Decoder.WaitTicks = 5;
+        // Sleeps until an event comes; the reply timer's ticks end the wait.
+        while (Decoder.WaitTicks > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void Form1::VScroll1_Change(int index)
+{
+    m_gains->VScroll1_Change(index);
+}
+
+void Form1::Text13_Change(int index)
+{
+    m_gains->Text13_Change(index);
+}
+
+void Form1::VScroll1_GotFocus(int index)
+{
+    m_gains->VScroll1_GotFocus(index);
 }
 
 void Form1::Command2_Click(int index)

@@ -23,6 +23,7 @@ namespace kv7 {
 class MessageBoxes;
 class PortMap;
 class SerialControl;
+class GainPanel;
 class StatusLamp;
 class TerminalPane;
 
@@ -42,6 +43,9 @@ public:
     void Command1_Click(int index);
     void Command2_Click(int index);
     void MSComm1_OnComm();
+    void VScroll1_Change(int index);
+    void Text13_Change(int index);
+    void VScroll1_GotFocus(int index);
     void Timer1_Timer();
 
     // How "EXIT" ends the process; tests replace it.
@@ -90,6 +94,10 @@ public:
 
 private:
     void CreateControls();
+    // Writes one frame; a failure is reported and gives false.
+    bool SendFrame(const QByteArray &frame);
+    // Frame, five reply-timer ticks of pause, next frame; stops at a failed write.
+    void RunPaced(const QByteArrayList &frames);
     void ConnectControls();
     // Selects an item as a user would, running the list's handler at once.
     void SelectPort(int index);
@@ -104,6 +112,7 @@ private:
     // The port whose open failure was just reported, so start-up does not
     // report the same failure twice.
     int m_reportedPort = 0;
+    GainPanel *m_gains = nullptr;
 };
 
 } // namespace kv7

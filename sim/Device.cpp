@@ -8,9 +8,9 @@ namespace kv7::sim {
 
 namespace {
 
-bool AllDigits(const QByteArray &text)
+bool IsDigit(char c)
 {
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return c >= '0' && c <= '9';
 }
 
 // Channel digit 1..8 at the front of a parameter, 0 when there is none.
@@ -21,49 +21,83 @@ int Channel(const QByteArray &param)
 
 } // namespace
 
-QByteArray Device::Wrap(char statusLetter, const QByteArray &body) const
+Device::Handler Device::HandlerFor(const Frame &frame)
 {
-    return QByteArray(1, SOH) + QByteArray(1, statusLetter) + body + QByteArray(1, EOT);
-}
-
-QByteArray Device::Echo(char statusLetter, const Frame &frame) const
-{
-    QByteArray body = frame.word;
-    if (frame.hasParam)
-        body += QByteArray(1, STX) + frame.param;
-    return Wrap(statusLetter, body);
+    // Commands with an answer of their own; every other word, known or sent
+    // with Send String, is echoed. The sample area ("&PF", "&HX") and the
+    // boot loader ("$BT") are echoed for now and get their entries here.
+    static const struct {
+        const char *word;
+        Handler handler;
+    } table[] = {
+        {"GAV", &Device::GetGain},
+        {"AV ", &Device::SetGain},
+        {"GV ", &Device::Version},
+    };
+    if (!frame.isShort) {
+        for (const auto &entry : table)
+            if (frame.word == entry.word)
+                return entry.handler;
+    }
+    return &Device::Echo;
 }
 
 QByteArray Device::Reply(const Frame &frame)
 {
-    if (frame.isShort)
-        return Wrap(status, frame.word);
-    if (frame.word == "GAV")
-        return GetGain(frame);
-    if (frame.word == "AV ")
-        return SetGain(frame);
-    if (frame.word == "GV " && !frame.hasParam)
-        return Wrap(status, QByteArray("GV ") + STX + "KV7-SIM 1.0");
-    return Echo(status, frame);
+    return (this->*HandlerFor(frame))(frame);
+}
+
+QByteArray Device::Wrap(char statusLetter, const QByteArray &body) const
+{
+    return QByteArray(1, SOH) + statusLetter + body + EOT;
+}
+
+QByteArray Device::EchoBody(const Frame &frame)
+{
+    // A short frame's reply carries the two letters without the DC4.
+    QByteArray body = frame.word;
+    if (frame.hasParam)
+        body += STX + frame.param;
+    return body;
+}
+
+QByteArray Device::Echo(const Frame &frame)
+{
+    return Wrap(status, EchoBody(frame));
+}
+
+QByteArray Device::Refuse(const Frame &frame) const
+{
+    return Wrap('E', EchoBody(frame));
+}
+
+QByteArray Device::Version(const Frame &frame)
+{
+    if (frame.hasParam)
+        return Echo(frame);
+    return Wrap(status, QByteArray("GV ") + STX + "KV7-SIM 1.0");
 }
 
 QByteArray Device::GetGain(const Frame &frame)
 {
     const int channel = Channel(frame.param);
     if (!frame.hasParam || frame.param.size() != 1 || channel == 0)
-        return Echo('E', frame);
+        return Refuse(frame);
+    // [SOH][status]GAV[STX][channel][three digits][EOT]: the window reads
+    // the fields by position.
     const QByteArray gain = QByteArray::number(gains[size_t(channel - 1)]).rightJustified(3, '0');
-    return Wrap(status, QByteArray("GAV") + STX + frame.param.left(1) + gain);
+    return Wrap(status, QByteArray("GAV") + STX + frame.param[0] + gain);
 }
 
 QByteArray Device::SetGain(const Frame &frame)
 {
-    const int channel = Channel(frame.param);
-    const QByteArray value = frame.param.mid(1);
-    if (!frame.hasParam || channel == 0 || !AllDigits(value) || value.size() > 5)
-        return Echo('E', frame);
-    gains[size_t(channel - 1)] = std::min(value.toInt(), 127);
-    return Echo(status, frame);
+    // Channel digit and exactly three digits, as the window sends them.
+    const QByteArray &p = frame.param;
+    const int channel = Channel(p);
+    if (!frame.hasParam || p.size() != 4 || channel == 0 || !std::all_of(p.begin() + 1, p.end(), IsDigit))
+        return Refuse(frame);
+    gains[size_t(channel - 1)] = std::min(p.mid(1).toInt(), 127);
+    return Echo(frame);
 }
 
 } // namespace kv7::sim

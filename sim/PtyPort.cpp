@@ -1,16 +1,18 @@
 #include "sim/PtyPort.h"
 
 #include "serial/PortFolder.h"
+#include "sim/LineSpeed.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,25 +20,22 @@ namespace kv7::sim {
 
 namespace {
 
-QString Errno(const char *what)
+OpenError SystemError(const QString &what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return {QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))), false};
 }
 
-int Baud(speed_t s)
+// The target of a symbolic link, empty when it is none.
+QString LinkTarget(const QString &link)
 {
-    static const struct {
-        speed_t code;
-        int baud;
-    } table[] = {{B50, 50},       {B75, 75},       {B110, 110},       {B134, 134},       {B150, 150},
-                 {B200, 200},     {B300, 300},     {B600, 600},       {B1200, 1200},     {B1800, 1800},
-                 {B2400, 2400},   {B4800, 4800},   {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
-                 {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
-    for (const auto &e : table)
-        if (e.code == s)
-            return e.baud;
-    return 0;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
+    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
 }
+
+constexpr int PollMs = 20;
+// How long reading pauses after the line reported an error or an end.
+constexpr int ReadRetryMs = 100;
 
 } // namespace
 
@@ -47,59 +46,86 @@ PtyPort::~PtyPort()
     Close();
 }
 
-QString PtyPort::Open(const QString &folder, int port)
+OpenError PtyPort::Open(const QString &folder, int port)
 {
     if (const QString err = PortFolder::Ensure(folder); !err.isEmpty())
+        return {err, false};
+    if (OpenError err = OpenTerminal(); err.Failed())
         return err;
+    if (OpenError err = Link(folder, port); err.Failed())
+        return err;
+    Watch();
+    return {};
+}
+
+OpenError PtyPort::OpenTerminal()
+{
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        return Errno("cannot open a pseudo-terminal");
+        return SystemError(QStringLiteral("cannot open a pseudo-terminal"));
     const char *name = ::ptsname(m_master);
     if (!name)
-        return Errno("ptsname");
+        return SystemError(QStringLiteral("cannot name the pseudo-terminal"));
     m_device = QString::fromLocal8Bit(name);
-    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_slave < 0)
-        return Errno("cannot open the terminal side");
+        return SystemError(QStringLiteral("cannot open %1").arg(m_device));
+    // Terminal settings on the master act on the terminal side, so this one
+    // call makes the whole line raw; the client sets its own mode anyway.
     termios t {};
-    ::tcgetattr(m_slave, &t);
+    if (::tcgetattr(m_slave, &t) != 0)
+        return SystemError(QStringLiteral("cannot read the settings of %1").arg(m_device));
     ::cfmakeraw(&t);
     ::cfsetspeed(&t, B9600);
-    ::tcsetattr(m_slave, TCSANOW, &t);
-    m_speed = Baud(::cfgetospeed(&t));
+    if (::tcsetattr(m_slave, TCSANOW, &t) != 0)
+        return SystemError(QStringLiteral("cannot set %1 raw").arg(m_device));
+    m_speed = LineSpeed(m_slave);
+    return {};
+}
 
-    m_port = port > 0 ? port : PortFolder::LowestFree(folder);
-    if (m_port < 1 || m_port > 255)
-        return QStringLiteral("no free port number in %1").arg(folder);
-    const QString link = PortFolder::LinkPath(folder, m_port);
-    if (QFileInfo(link).isSymLink()) {
-        // A live link is another device's; a dangling one is left over.
-        if (QFileInfo::exists(link))
-            return QStringLiteral("COM%1 is already served (%2)").arg(m_port).arg(link);
-        QFile::remove(link);
+OpenError PtyPort::Link(const QString &folder, int port)
+{
+    const int n = port > 0 ? port : PortFolder::LowestFree(folder);
+    if (n < 1 || n > 255)
+        return {QStringLiteral("no free port number in %1").arg(folder), true};
+    const QString link = PortFolder::LinkPath(folder, n);
+    const QByteArray linkName = QFile::encodeName(link);
+    struct stat st {};
+    if (::lstat(linkName.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // A live link is another device's; a dangling one is left over from
+        // a simulator that was killed.
+        if (::stat(linkName.constData(), &st) == 0)
+            return {QStringLiteral("COM%1 is already served: %2 -> %3").arg(n).arg(link, LinkTarget(link)), true};
+        ::unlink(linkName.constData());
     }
-    if (::symlink(name, QFile::encodeName(link).constData()) != 0)
-        return Errno(qPrintable(QStringLiteral("cannot link %1").arg(link)));
+    if (::symlink(QFile::encodeName(m_device).constData(), linkName.constData()) != 0)
+        return SystemError(QStringLiteral("cannot link %1").arg(link));
+    m_port = n;
     m_link = link;
+    return {};
+}
 
+void PtyPort::Watch()
+{
     m_read = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_read, &QSocketNotifier::activated, this, &PtyPort::OnReadable);
     m_write = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
     m_write->setEnabled(false);
     connect(m_write, &QSocketNotifier::activated, this, &PtyPort::OnWritable);
+    // There is no event for a change of terminal settings, so look.
     m_poll = new QTimer(this);
-    m_poll->setInterval(20);
+    m_poll->setInterval(PollMs);
     connect(m_poll, &QTimer::timeout, this, &PtyPort::PollSpeed);
     m_poll->start();
-    return {};
 }
 
 void PtyPort::Close()
 {
-    // Remove the link only while it still names our terminal.
-    if (!m_link.isEmpty() && QFile::symLinkTarget(m_link) == m_device)
-        QFile::remove(m_link);
+    if (!m_link.isEmpty() && LinkTarget(m_link) == m_device)
+        ::unlink(QFile::encodeName(m_link).constData());
     m_link.clear();
+    delete m_poll;
+    m_poll = nullptr;
     delete m_read;
     m_read = nullptr;
     delete m_write;
@@ -109,10 +135,13 @@ void PtyPort::Close()
     if (m_master >= 0)
         ::close(m_master);
     m_slave = m_master = -1;
+    m_out.clear();
 }
 
 void PtyPort::Write(const QByteArray &bytes)
 {
+    if (m_master < 0 || m_out.size() + bytes.size() > MaxPending)
+        return;
     m_out.append(bytes);
     OnWritable();
 }
@@ -123,11 +152,14 @@ void PtyPort::OnWritable()
         const ssize_t n = ::write(m_master, m_out.constData(), size_t(m_out.size()));
         if (n > 0) {
             m_out.remove(0, n);
+        } else if (n < 0 && errno == EINTR) {
             continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            break; // full: the notifier says when to go on
+        } else {
+            // The line is gone; waiting for it to drain would spin.
+            m_out.clear();
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break; // full (EAGAIN): the notifier says when to go on
     }
     if (m_write)
         m_write->setEnabled(!m_out.isEmpty());
@@ -139,19 +171,23 @@ void PtyPort::OnReadable()
     const ssize_t n = ::read(m_master, buf, sizeof buf);
     if (n > 0) {
         emit Received(QByteArray(buf, int(n)));
-    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        // Cannot happen while we hold the terminal side; never spin on it.
-        m_read->setEnabled(false);
+        return;
     }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    // An end or an error (EIO once no terminal side is open) stays readable
+    // for ever: pause instead of spinning, then look again.
+    m_read->setEnabled(false);
+    QTimer::singleShot(ReadRetryMs, this, [this] {
+        if (m_read)
+            m_read->setEnabled(true);
+    });
 }
 
 void PtyPort::PollSpeed()
 {
-    termios t {};
-    if (::tcgetattr(m_slave, &t) != 0)
-        return;
-    const int speed = Baud(::cfgetospeed(&t));
-    if (speed != m_speed) {
+    const int speed = LineSpeed(m_slave);
+    if (speed > 0 && speed != m_speed) {
         m_speed = speed;
         emit SpeedChanged(speed);
     }

@@ -9,25 +9,37 @@ class QTimer;
 
 namespace kv7::sim {
 
+// Why Open failed: `portTaken` for a port number that another device
+// serves (or no free number), otherwise a system error.
+struct OpenError {
+    QString text;
+    bool portTaken = false;
+    bool Failed() const { return !text.isEmpty(); }
+};
+
 // The device side of a pseudo-terminal, linked as COM<n> in a port folder.
 // Holds the terminal side open itself, so a client that closes and reopens
 // the port never hangs the line up. Writes never block.
 class PtyPort : public QObject {
     Q_OBJECT
 public:
+    // Output not yet taken by the client beyond this is dropped, so a
+    // client that writes but never reads cannot grow our memory.
+    static constexpr qsizetype MaxPending = 1 << 20;
+
     explicit PtyPort(QObject *parent = nullptr);
     ~PtyPort() override;
 
-    // Opens the pseudo-terminal and links it; returns an error text, empty
-    // on success. `port` 0 takes the lowest free number.
-    QString Open(const QString &folder, int port);
+    // Opens the pseudo-terminal and links it; `port` 0 takes the lowest
+    // free number.
+    OpenError Open(const QString &folder, int port);
+    // Removes the link (only while it still names our terminal) and closes.
     void Close();
 
     int Port() const { return m_port; }
     QString Device() const { return m_device; }
 
     void Write(const QByteArray &bytes);
-    bool Idle() const { return m_out.isEmpty(); }
 
 signals:
     void Received(const QByteArray &bytes);
@@ -35,6 +47,9 @@ signals:
     void SpeedChanged(int baud);
 
 private:
+    OpenError OpenTerminal();
+    OpenError Link(const QString &folder, int port);
+    void Watch();
     void OnReadable();
     void OnWritable();
     void PollSpeed();

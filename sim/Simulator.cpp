@@ -28,10 +28,10 @@ Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_o
     connect(&m_port, &PtyPort::SpeedChanged, this, [this](int baud) { Log("line " + QByteArray::number(baud)); });
 }
 
-QString Simulator::Start()
+OpenError Simulator::Start()
 {
-    const QString error = m_port.Open(m_options.folder, m_options.port);
-    if (error.isEmpty())
+    const OpenError error = m_port.Open(m_options.folder, m_options.port);
+    if (!error.Failed())
         Log(QStringLiteral("COM%1 %2").arg(m_port.Port()).arg(m_port.Device()).toLocal8Bit());
     return error;
 }
@@ -55,7 +55,8 @@ void Simulator::OnReceived(const QByteArray &bytes)
             continue;
         if (m_options.verbose)
             Log("reply " + Readable(reply));
-        Send(m_options.garbage + (m_options.doubled ? reply + reply : reply));
+        const QByteArray once = m_options.garbage + reply;
+        Send(m_options.doubled ? once + once : once);
     }
 }
 

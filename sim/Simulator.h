@@ -10,13 +10,15 @@
 namespace kv7::sim {
 
 // Wires the pseudo-terminal to the device and shapes how replies go out
-// (split, doubled, with garbage, or not at all).
+// (split, doubled, with garbage, or not at all). Received bytes all go
+// through the frame parser; a boot-loader mode would take them here instead.
 class Simulator : public QObject {
     Q_OBJECT
 public:
     explicit Simulator(SimOptions options, QObject *parent = nullptr);
 
-    QString Start();
+    // Opens and links the port and prints "COM<n> <device>".
+    OpenError Start();
     PtyPort &Port() { return m_port; }
 
 private:

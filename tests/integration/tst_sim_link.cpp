@@ -52,11 +52,25 @@ private slots:
         QCOMPARE(link.serial->CommPort(), link.sim.Port());
         QVERIFY(link.messages.texts.isEmpty());
         QVERIFY(link.serial->Output(QByteArray("\x01GAV\x02" "3\x04", 7)).ok());
-        QTRY_COMPARE_WITH_TIMEOUT(link.form->Text2->text(), QStringLiteral("<1>RGAV<2>3045<4>"), 5000);
-        QCOMPARE(link.form->Shape1->FillColour(), QColor(0, 255, 0));
-        QCOMPARE(link.form->VScroll1[2]->value(), 45);
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[2]->value(), 45, 5000);
         QCOMPARE(link.form->Text13[2]->text(), QStringLiteral("45"));
+        QCOMPARE(link.form->Shape1->FillColour(), QColor(0, 255, 0));
+        // The moved slider answered with a set-gain frame; its echo is the last reply.
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->Text2->text(), QStringLiteral("<1>RAV <2>3045<4>"), 5000);
         QVERIFY(link.form->Text1->Text().startsWith(QByteArray("\x01RGAV\x02" "3045\x04")));
+    }
+
+    void getGainsFillsTheSliders()
+    {
+        Link link;
+        QVERIFY(link.Start({QStringLiteral("--gains"), QStringLiteral("10,20,30,40,50,60,70,127")}));
+        link.form->Command1_Click(3);
+        for (int i = 0; i < 8; ++i) {
+            const int expected = i == 7 ? 127 : 10 * (i + 1);
+            QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[size_t(i)]->value(), expected, 5000);
+            QCOMPARE(link.form->Text13[size_t(i)]->text(), QString::number(expected));
+        }
+        QVERIFY(link.messages.texts.isEmpty());
     }
 
     void statusLetterColoursTheLamp()

@@ -20,7 +20,12 @@ SerialResult FakeSerialControl::OpenDevice(int port, const SerialSettings &setti
 
 SerialResult FakeSerialControl::WriteDevice(const QByteArray &bytes)
 {
+    if (failWritesFrom >= 0 && writes.size() >= failWritesFrom)
+        return SerialResult::Fail(QStringLiteral("input/output error"));
     written.append(bytes);
+    writes.append(bytes);
+    if (onWrite)
+        onWrite(bytes);
     return SerialResult::Ok();
 }
 

@@ -2,9 +2,12 @@
 
 #include "serial/SerialControl.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QSet>
 #include <QString>
+
+#include <functional>
 
 namespace kv7::test {
 
@@ -21,7 +24,10 @@ public:
     QSet<int> failingPorts;   // opening these fails as a busy port would
     QList<Open> opens;        // every successful open, in order
     QByteArray written;       // everything written
+    QByteArrayList writes;    // each write on its own
     int openAttempts = 0;
+    int failWritesFrom = -1;  // writes from this count on fail, as on a lost port
+    std::function<void(const QByteArray &)> onWrite;
 
     // Queues bytes as received and raises the receive event.
     void Feed(const QByteArray &bytes);

@@ -6,86 +6,234 @@
 using namespace kv7::sim;
 
 namespace {
-QByteArray B(const char *s) { return QByteArray(s); }
 
-QByteArray Answer(Device &d, const QByteArray &wire)
+// Byte strings with embedded control bytes; "\x02" "3" keeps the hex
+// escape from swallowing the digit.
+QByteArray B(const char *s)
 {
-    FrameParser p;
-    QByteArray out;
-    for (const Frame &f : p.Feed(wire))
-        out += d.Reply(f);
-    return out;
+    return QByteArray(s);
 }
+
+QList<Frame> FeedInChunks(FrameParser &parser, const QByteArray &wire, int chunk)
+{
+    QList<Frame> frames;
+    for (qsizetype i = 0; i < wire.size(); i += chunk)
+        frames += parser.Feed(wire.mid(i, chunk));
+    return frames;
+}
+
+QByteArray Answer(Device &device, const QByteArray &wire)
+{
+    FrameParser parser;
+    const QList<Frame> frames = parser.Feed(wire);
+    if (frames.size() != 1)
+        return "not one frame: " + QByteArray::number(frames.size());
+    return device.Reply(frames.first());
+}
+
 } // namespace
 
 class TestSimDevice : public QObject {
     Q_OBJECT
 private slots:
-    void parserFindsFramesInAnySplit()
-    {
-        const QByteArray wire = B("junk\x01GAV\x02" "3\x04\x01\x14PA\x04\x01GV \x04");
-        FrameParser whole;
-        const QList<Frame> all = whole.Feed(wire);
-        QCOMPARE(all.size(), 3);
-        QCOMPARE(all[0].word, B("GAV"));
-        QVERIFY(all[0].hasParam);
-        QCOMPARE(all[0].param, B("3"));
-        QVERIFY(all[1].isShort);
-        QCOMPARE(all[1].word, B("PA"));
-        QCOMPARE(all[2].word, B("GV "));
-        QVERIFY(!all[2].hasParam);
+    // --- FrameParser ---
 
-        FrameParser bytewise;
-        QList<Frame> one;
-        for (const char c : wire)
-            one += bytewise.Feed(QByteArray(1, c));
-        QCOMPARE(one.size(), 3);
-        QCOMPARE(one[0].param, B("3"));
-        QCOMPARE(one[2].word, B("GV "));
+    void parserSameFramesInAnySplit_data()
+    {
+        QTest::addColumn<int>("chunk");
+        for (int chunk : {1, 2, 3, 5, 7, 64})
+            QTest::addRow("%d bytes per feed", chunk) << chunk;
     }
 
-    void parserRestartsAndStaysBounded()
+    void parserSameFramesInAnySplit()
     {
-        FrameParser p;
-        QList<Frame> f = p.Feed(B("\x01GA\x01GB \x04"));
-        QCOMPARE(f.size(), 1);
-        QCOMPARE(f[0].word, B("GB "));
-        QVERIFY(p.Feed(QByteArray(FrameParser::MaxFrame + 10, 'x').prepend('\x01')).isEmpty());
-        QCOMPARE(p.Discarded(), 1);
-        // The overlong frame's EOT does not produce a frame of its tail.
-        QVERIFY(p.Feed(B("tail\x04")).isEmpty());
-        QCOMPARE(p.Feed(B("\x01GB \x04")).size(), 1);
-        QVERIFY(p.Feed(B("\x04\x04 no start")).isEmpty());
+        QFETCH(int, chunk);
+        // Junk and a stray EOT before the first SOH, then three frames
+        // back to back: with a parameter, short, without a parameter.
+        const QByteArray wire = B("junk\x04\x01GAV\x02" "3\x04\x01\x14PA\x04\x01GV \x04");
+        FrameParser parser;
+        const QList<Frame> frames = FeedInChunks(parser, wire, chunk);
+        QCOMPARE(frames.size(), 3);
+        QCOMPARE(frames[0].word, B("GAV"));
+        QVERIFY(frames[0].hasParam);
+        QCOMPARE(frames[0].param, B("3"));
+        QVERIFY(!frames[0].isShort);
+        QVERIFY(frames[1].isShort);
+        QCOMPARE(frames[1].word, B("PA"));
+        QVERIFY(!frames[1].hasParam);
+        QCOMPARE(frames[2].word, B("GV "));
+        QVERIFY(!frames[2].hasParam);
+        QVERIFY(!frames[2].isShort);
     }
 
-    void gainsAreKeptAndReported()
+    void parserKeepsFrameOpenAcrossFeeds()
     {
-        Device d;
-        d.gains[7] = 127;
-        QCOMPARE(Answer(d, B("\x01GAV\x02" "8\x04")), B("\x01RGAV\x02" "8127\x04"));
-        QCOMPARE(Answer(d, B("\x01" "AV \x02" "3045\x04")), B("\x01RAV \x02" "3045\x04"));
-        QCOMPARE(Answer(d, B("\x01GAV\x02" "3\x04")), B("\x01RGAV\x02" "3045\x04"));
-        // Out of range is clamped; malformed is refused and changes nothing.
-        (void)Answer(d, B("\x01" "AV \x02" "1999\x04"));
-        QCOMPARE(d.gains[0], 127);
-        QCOMPARE(Answer(d, B("\x01" "AV \x02" "9050\x04")), B("\x01" "EAV \x02" "9050\x04"));
-        QCOMPARE(Answer(d, B("\x01" "AV \x02" "2x5\x04")), B("\x01" "EAV \x02" "2x5\x04"));
-        QCOMPARE(d.gains[1], 0);
-        QCOMPARE(Answer(d, B("\x01GAV\x02" "0\x04")), B("\x01" "EGAV\x02" "0\x04"));
+        FrameParser parser;
+        QVERIFY(parser.Feed(B("\x01RC")).isEmpty());
+        QVERIFY(parser.Feed(B("L\x02")).isEmpty());
+        const QList<Frame> frames = parser.Feed(B("12\x04trailing"));
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].word, B("RCL"));
+        QCOMPARE(frames[0].param, B("12"));
+        // Bytes after a frame wait for the next SOH and make nothing.
+        QVERIFY(parser.Feed(B("\x04")).isEmpty());
     }
 
-    void repliesEchoWithTheChosenStatus()
+    void parserSplitsWordAndParameterAtFirstStx()
     {
-        Device d;
-        QCOMPARE(Answer(d, B("\x01RCL\x02" "1\x04")), B("\x01RRCL\x02" "1\x04"));
-        QCOMPARE(Answer(d, B("\x01GB \x04")), B("\x01RGB \x04"));
-        QCOMPARE(Answer(d, B("\x01\x14Pa\x04")), B("\x01RPa\x04"));
-        d.status = 'C';
-        QCOMPARE(Answer(d, B("\x01SAV\x02" "1\x04")), B("\x01" "CSAV\x02" "1\x04"));
-        QCOMPARE(Answer(d, B("\x01GAV\x02" "1\x04")), B("\x01" "CGAV\x02" "1000\x04"));
-        QVERIFY(Answer(d, B("\x01GV \x04")).startsWith(B("\x01" "CGV \x02")));
+        FrameParser parser;
+        const QList<Frame> frames = parser.Feed(B("\x01" "AV \x02\x04\x01$BT\x02" "a\x02" "b\x04"));
+        QCOMPARE(frames.size(), 2);
+        // STX with nothing after it still counts as a parameter, an empty one.
+        QVERIFY(frames[0].hasParam);
+        QVERIFY(frames[0].param.isEmpty());
+        QCOMPARE(frames[1].word, B("$BT"));
+        QCOMPARE(frames[1].param, B("a\x02" "b"));
+    }
+
+    void parserSohRestartsUnfinishedFrame()
+    {
+        FrameParser parser;
+        const QList<Frame> frames = parser.Feed(B("\x01GA\x02" "1\x01GB \x04"));
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].word, B("GB "));
+        QVERIFY(!frames[0].hasParam);
+    }
+
+    void parserBoundsAnOverlongFrame()
+    {
+        FrameParser parser;
+        // Exactly the limit is still a frame.
+        const QByteArray longest(FrameParser::MaxFrame, 'w');
+        QList<Frame> frames = parser.Feed('\x01' + longest + '\x04');
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].word, longest);
+        QCOMPARE(parser.Discarded(), 0);
+
+        // One byte more is thrown away, tail and EOT included.
+        QVERIFY(parser.Feed('\x01' + longest + 'x').isEmpty());
+        QCOMPARE(parser.Discarded(), 1);
+        QVERIFY(parser.Feed(B("tail\x04")).isEmpty());
+        QCOMPARE(parser.Discarded(), 1);
+
+        // And the parser goes on with the next frame.
+        frames = parser.Feed(B("\x01GB \x04"));
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].word, B("GB "));
+    }
+
+    // --- Device ---
+
+    void gainReportHasTheFixedLayout()
+    {
+        Device device;
+        device.gains[7] = 127;
+        const QByteArray reply = Answer(device, B("\x01GAV\x02" "8\x04"));
+        QCOMPARE(reply, B("\x01RGAV\x02" "8127\x04"));
+        QCOMPARE(reply.size(), 11);
+        // Small gains are zero-padded to three digits.
+        device.gains[0] = 5;
+        QCOMPARE(Answer(device, B("\x01GAV\x02" "1\x04")), B("\x01RGAV\x02" "1005\x04"));
+    }
+
+    void setGainIsReadBack()
+    {
+        Device device;
+        QCOMPARE(Answer(device, B("\x01" "AV \x02" "3045\x04")), B("\x01RAV \x02" "3045\x04"));
+        QCOMPARE(Answer(device, B("\x01GAV\x02" "3\x04")), B("\x01RGAV\x02" "3045\x04"));
+        QCOMPARE(device.gains, (std::array<int, 8>{0, 0, 45, 0, 0, 0, 0, 0}));
+        QCOMPARE(Answer(device, B("\x01" "AV \x02" "8000\x04")), B("\x01RAV \x02" "8000\x04"));
+        QCOMPARE(device.gains[7], 0);
+    }
+
+    void setGainClampsToMaximum_data()
+    {
+        QTest::addColumn<QByteArray>("param");
+        QTest::addColumn<int>("gain");
+        QTest::newRow("127 kept") << B("2127") << 127;
+        QTest::newRow("128 clamped") << B("2128") << 127;
+        QTest::newRow("999 clamped") << B("2999") << 127;
+    }
+
+    void setGainClampsToMaximum()
+    {
+        QFETCH(QByteArray, param);
+        QFETCH(int, gain);
+        Device device;
+        QCOMPARE(Answer(device, "\x01" "AV \x02" + param + "\x04"), "\x01RAV \x02" + param + "\x04");
+        QCOMPARE(device.gains[1], gain);
+    }
+
+    void malformedGainCommandsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("wire");
+        QTest::newRow("AV channel 0") << B("\x01" "AV \x02" "0050\x04");
+        QTest::newRow("AV channel 9") << B("\x01" "AV \x02" "9050\x04");
+        QTest::newRow("AV letter in value") << B("\x01" "AV \x02" "2x50\x04");
+        QTest::newRow("AV two digits") << B("\x01" "AV \x02" "250\x04");
+        QTest::newRow("AV four digits") << B("\x01" "AV \x02" "20050\x04");
+        QTest::newRow("AV sign") << B("\x01" "AV \x02" "2-50\x04");
+        QTest::newRow("AV empty parameter") << B("\x01" "AV \x02\x04");
+        QTest::newRow("AV no parameter") << B("\x01" "AV \x04");
+        QTest::newRow("GAV channel 0") << B("\x01GAV\x02" "0\x04");
+        QTest::newRow("GAV channel 9") << B("\x01GAV\x02" "9\x04");
+        QTest::newRow("GAV two digits") << B("\x01GAV\x02" "12\x04");
+        QTest::newRow("GAV no parameter") << B("\x01GAV\x04");
+    }
+
+    void malformedGainCommandsAreRefused()
+    {
+        QFETCH(QByteArray, wire);
+        Device device;
+        device.gains = {1, 2, 3, 4, 5, 6, 7, 8};
+        const auto before = device.gains;
+        // The echo of what was sent, with status E.
+        const QByteArray expected = "\x01" "E" + wire.mid(1);
+        QCOMPARE(Answer(device, wire), expected);
+        QCOMPARE(device.gains, before);
+    }
+
+    void otherCommandsAreEchoed_data()
+    {
+        QTest::addColumn<QByteArray>("wire");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("with parameter") << B("\x01RCL\x02" "1\x04") << B("\x01RRCL\x02" "1\x04");
+        QTest::newRow("without parameter") << B("\x01GB \x04") << B("\x01RGB \x04");
+        QTest::newRow("short frame") << B("\x01\x14Pa\x04") << B("\x01RPa\x04");
+        QTest::newRow("boot loader, for now") << B("\x01$BT\x04") << B("\x01R$BT\x04");
+        QTest::newRow("sample area, for now") << B("\x01&PF\x02" "0\x04") << B("\x01R&PF\x02" "0\x04");
+        QTest::newRow("any word") << B("\x01hello\x02" "x\x04") << B("\x01Rhello\x02" "x\x04");
+        QTest::newRow("GV with parameter") << B("\x01GV \x02" "1\x04") << B("\x01RGV \x02" "1\x04");
+    }
+
+    void otherCommandsAreEchoed()
+    {
+        QFETCH(QByteArray, wire);
+        QFETCH(QByteArray, reply);
+        Device device;
+        QCOMPARE(Answer(device, wire), reply);
+    }
+
+    void versionHasABody()
+    {
+        Device device;
+        QCOMPARE(Answer(device, B("\x01GV \x04")), B("\x01RGV \x02KV7-SIM 1.0\x04"));
+    }
+
+    void statusLetterIsUsedForEveryGoodReply()
+    {
+        Device device;
+        device.status = 'C';
+        device.gains[0] = 12;
+        QCOMPARE(Answer(device, B("\x01SAV\x02" "1\x04")), B("\x01" "CSAV\x02" "1\x04"));
+        QCOMPARE(Answer(device, B("\x01\x14K1\x04")), B("\x01" "CK1\x04"));
+        QCOMPARE(Answer(device, B("\x01GAV\x02" "1\x04")), B("\x01" "CGAV\x02" "1012\x04"));
+        QCOMPARE(Answer(device, B("\x01" "AV \x02" "1020\x04")), B("\x01" "CAV \x02" "1020\x04"));
+        QVERIFY(Answer(device, B("\x01GV \x04")).startsWith(B("\x01" "CGV \x02")));
+        // A refusal stays E whatever the chosen letter.
+        QCOMPARE(Answer(device, B("\x01GAV\x02" "9\x04")), B("\x01" "EGAV\x02" "9\x04"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestSimDevice)
+QTEST_APPLESS_MAIN(TestSimDevice)
 #include "tst_sim_device.moc"

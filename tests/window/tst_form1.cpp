@@ -224,6 +224,91 @@ private slots:
         QCOMPARE(rig.form->Timer1->interval(), 10);
     }
 
+    void pacedRunPausesFiveTicksAfterEachFrame()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        int ticks = 0;
+        connect(rig.form->Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+        QList<int> at;
+        rig.serial.onWrite = [&](const QByteArray &) { at.append(ticks); };
+        rig.form->Command1_Click(3);
+        QCOMPARE(rig.serial.writes.size(), 8);
+        for (int n = 1; n <= 8; ++n)
+            QCOMPARE(rig.serial.writes[n - 1], QByteArray("\x01GAV\x02") + QByteArray::number(n) + "\x04");
+        for (int k = 1; k < at.size(); ++k)
+            QCOMPARE(at[k] - at[k - 1], 5);
+        QCOMPARE(ticks - at.last(), 5); // the last pause too
+    }
+
+    void secondRunDuringAPauseRunsInside()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        bool started = false;
+        rig.serial.onWrite = [&](const QByteArray &) {
+            if (!started) {
+                started = true;
+                QTimer::singleShot(0, rig.form.get(), [&] { rig.form->Command1_Click(33); });
+            }
+        };
+        rig.form->Command1_Click(3);
+        QCOMPARE(rig.serial.writes.size(), 24);
+        QCOMPARE(rig.serial.writes[0], QByteArray("\x01GAV\x02" "1\x04"));
+        QCOMPARE(rig.serial.writes[1], QByteArray("\x01GS \x02" "00\x04"));
+        QCOMPARE(rig.serial.writes[16], QByteArray("\x01GS \x02" "15\x04"));
+        QCOMPARE(rig.serial.writes[17], QByteArray("\x01GAV\x02" "2\x04"));
+    }
+
+    void failedWriteIsReportedOnceAndStopsTheRun()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.serial.failWritesFrom = 2;
+        rig.form->Command1_Click(33);
+        QCOMPARE(rig.serial.writes.size(), 2);
+        QCOMPARE(rig.messages.texts.size(), 1);
+        QVERIFY(rig.messages.texts[0].contains(QLatin1String("was not sent")));
+        QCOMPARE(rig.messages.details[0], QStringLiteral("input/output error"));
+        // A closed port: one message per click, and the window goes on.
+        (void)rig.serial.SetPortOpen(false);
+        rig.form->Command1_Click(0);
+        QCOMPARE(rig.messages.texts.size(), 2);
+        QVERIFY(rig.messages.details[1].contains(QLatin1String("not open")));
+    }
+
+    void gainsMoveBetweenSliderBoxAndWire()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        Form1 &f = *rig.form;
+        f.VScroll1[0]->setValue(64);
+        QCOMPARE(rig.serial.writes, QByteArrayList{QByteArray("\x01" "AV \x02" "1064\x04")});
+        QCOMPARE(f.Text13[0]->text(), QStringLiteral("64"));
+        // Typed text: clamped, rounded, and one frame per change of the number.
+        f.Text13[1]->setText(QStringLiteral("70000"));
+        QCOMPARE(f.VScroll1[1]->value(), 127);
+        QCOMPARE(f.Text13[1]->text(), QStringLiteral("127"));
+        f.Text13[1]->setText(QStringLiteral("-4"));
+        QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "2000\x04"));
+        const qsizetype before = rig.serial.writes.size();
+        f.Text13[1]->setText(QStringLiteral("abc")); // reads 0, slider already there
+        QCOMPARE(rig.serial.writes.size(), before);
+        // A report that moves a slider is answered; one that does not, is not.
+        rig.serial.Feed(QByteArray("\x01RGAV\x02" "2040\x04\x01RGAV\x02" "1064\x04", 22));
+        f.Timer1_Timer();
+        QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "2040\x04"));
+        QCOMPARE(f.Text13[1]->text(), QStringLiteral("40"));
+        const qsizetype afterReport = rig.serial.writes.size();
+        f.Timer1_Timer();
+        QCOMPARE(rig.serial.writes.size(), afterReport);
+        // Focus names the channel; dragging sends only on release.
+        f.show();
+        f.VScroll1[3]->setFocus();
+        QTRY_COMPARE_WITH_TIMEOUT(f.Text4[3]->text(), QStringLiteral("Headset"), 5000);
+        QVERIFY(!f.VScroll1[5]->hasTracking());
+    }
+
     void controlsAreBuiltAsDesigned()
     {
         Rig rig({});

@@ -1,0 +1,208 @@
+#include "commands/CommandTable.h"
+#include "commands/Conversions.h"
+#include "commands/Frame.h"
+#include "commands/Hex.h"
+
+#include <QtTest>
+
+using namespace kv7;
+
+namespace {
+QByteArray B(const char *s) { return QByteArray(s); }
+} // namespace
+
+class TestCommands : public QObject {
+    Q_OBJECT
+private slots:
+    // Every single-frame button, with the boxes at their start-up texts
+    // unless the row says otherwise.
+    void buttonsSendExactBytes_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("box");   // the box the row changes, if any
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("wire");
+        const auto row = [](int i, const char *box, const char *text, const QByteArray &wire) {
+            QTest::addRow("%d %s=\"%s\"", i, box, text) << i << QString::fromLatin1(box) << QString::fromLatin1(text) << wire;
+        };
+        row(0, "", "", QByteArray::fromHex("0147562004"));
+        row(1, "", "", B("\x01GB \x04"));
+        row(2, "soundFile", "7", B("\x01GS \x02" "07\x04"));
+        row(2, "soundFile", "123", B("\x01GS \x02" "123\x04"));
+        row(2, "soundFile", "", B("\x01GS \x02" "00\x04"));
+        row(4, "", "", B("\x01RCL\x02" "1\x04"));
+        row(5, "", "", QByteArray::fromHex("0114504104"));
+        row(6, "sendParam", "", B("\x01GAV\x04"));
+        row(6, "sendParam", " 3\x01", B("\x01GAV\x02 3\x01\x04"));
+        row(7, "trigStart", "1", B("\x01PS \x02" "010251\x04"));
+        row(7, "trigStart", "", B("\x01PS \x02" "01025\x04"));
+        row(9, "", "", B("\x01RCL\x02" "2\x04"));
+        row(10, "", "", QByteArray::fromHex("0114506104"));
+        row(11, "", "", B("\x01\x14Pb\x04"));
+        row(12, "", "", B("\x01\x14K0\x04"));
+        row(13, "", "", B("\x01\x14K1\x04"));
+        row(14, "", "", B("\x01\x14PB\x04"));
+        row(15, "", "", B("\x01IS \x02" "001025\x04"));
+        row(16, "", "", B("\x01GIS\x02" "0\x04"));
+        row(17, "", "", B("\x01" "AME\x02READY\x04"));
+        row(18, "", "", B("\x01" "AMD\x02READY\x04"));
+        row(19, "", "", B("\x01" "AME\x02START\x04"));
+        row(20, "", "", B("\x01" "AMD\x02START\x04"));
+        row(21, "", "", B("\x01" "AME\x02TALK\x04"));
+        row(22, "", "", B("\x01" "AMD\x02TALK\x04"));
+        row(23, "", "", B("\x01PA \x02" "1\x04"));
+        row(24, "", "", B("\x01PA \x02" "0\x04"));
+        row(25, "", "", B("\x01" "CO \x02SNO\x04"));
+        row(26, "", "", B("\x01" "CO \x02SNC\x04"));
+        row(27, "", "", B("\x01" "CO \x02" "FNO\x04"));
+        row(28, "", "", B("\x01" "CO \x02" "FNC\x04"));
+        row(29, "", "", B("\x01SAV\x02" "1\x04"));
+        row(30, "deviceBaud", "9600", B("\x01&SB\x02  9600\x04"));
+        row(30, "deviceBaud", " 115200 ", B("\x01&SB\x02" "115200\x04"));
+        row(30, "deviceBaud", "1152000", B("\x01&SB\x02" "152000\x04"));
+        row(31, "eraseArea", "5", B("\x01&DA\x02 5\x04"));
+        row(31, "eraseArea", "", B("\x01&DA\x02  \x04"));
+        row(31, "eraseArea", "123", B("\x01&DA\x02" "23\x04"));
+        row(34, "", "", B("\x01RCL\x02" "3\x04"));
+        row(35, "", "", B("\x01RCL\x02R\x04"));
+    }
+    void buttonsSendExactBytes()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, wire);
+        CommandInputs in{"1", "GAV", "1", "1", "25", false, "1", "25", "9600", "1"};
+        if (box == "soundFile") in.soundFile = text;
+        if (box == "sendParam") in.sendParam = text;
+        if (box == "trigStart") in.trigStart = !text.isEmpty();
+        if (box == "deviceBaud") in.deviceBaud = text;
+        if (box == "eraseArea") in.eraseArea = text;
+        const Command c = CommandFor(index, in);
+        QCOMPARE(c.kind, Command::Single);
+        QCOMPARE(c.frames, QByteArrayList{wire});
+    }
+
+    void otherButtons()
+    {
+        const CommandInputs in;
+        const Command gains = CommandFor(3, in);
+        QCOMPARE(gains.kind, Command::Paced);
+        QCOMPARE(gains.frames.size(), 8);
+        QCOMPARE(gains.frames.first(), B("\x01GAV\x02" "1\x04"));
+        QCOMPARE(gains.frames.last(), B("\x01GAV\x02" "8\x04"));
+        const Command gsf = CommandFor(33, in);
+        QCOMPARE(gsf.frames.size(), 16);
+        QCOMPARE(gsf.frames.first(), B("\x01GS \x02" "00\x04"));
+        QCOMPARE(gsf.frames.last(), B("\x01GS \x02" "15\x04"));
+        QCOMPARE(CommandFor(8, in).kind, Command::Message);
+        QCOMPARE(CommandFor(8, in).message, QStringLiteral("Set all"));
+        QCOMPARE(CommandFor(32, in).kind, Command::SampleUpload);
+        QCOMPARE(CommandFor(36, in).kind, Command::FirmwareUpload);
+        QCOMPARE(CommandFor(37, in).kind, Command::None);
+        QCOMPARE(CommandFor(-1, in).kind, Command::None);
+        // Text that Latin-1 cannot hold goes out as "?".
+        QCOMPARE(CommandFor(6, {"", QString::fromUtf16(u"\u20ac"), "", "", "", false, "", "", "", ""}).frames.first(),
+                 B("\x01?\x04"));
+    }
+
+    void leadingNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << "12" << 12.0;
+        QTest::newRow("blanks inside") << "1 2" << 12.0;
+        QTest::newRow("tab and line feed") << "\t1\n5" << 15.0;
+        QTest::newRow("letters end it") << "12abc" << 12.0;
+        QTest::newRow("negative") << "-5" << -5.0;
+        QTest::newRow("plus") << "+7" << 7.0;
+        QTest::newRow("decimal") << "12.5x" << 12.5;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("exponent") << "1e3" << 1000.0;
+        QTest::newRow("exponent D, signed") << "25D-1" << 2.5;
+        QTest::newRow("dangling exponent") << "3e" << 3.0;
+        QTest::newRow("hex") << "&H1F" << 31.0;
+        QTest::newRow("hex lower, ends at g") << "&hffg" << 255.0;
+        QTest::newRow("hex without digits") << "&H" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("dash") << "-" << 0.0;
+        QTest::newRow("letter first") << "a12" << 0.0;
+        QTest::newRow("second point ends it") << "1.2.3" << 1.2;
+        QTest::newRow("CR is not a blank") << "1\r2" << 1.0;
+    }
+    void leadingNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(LeadingNumber(text), value);
+    }
+
+    void roundingAndPadding()
+    {
+        QCOMPARE(RoundHalfEven(12.5), 12.0);
+        QCOMPARE(RoundHalfEven(13.5), 14.0);
+        QCOMPARE(RoundHalfEven(-2.5), -2.0);
+        QCOMPARE(RoundHalfEven(2.6), 3.0);
+        QCOMPARE(N2(QStringLiteral("1")), QStringLiteral("01"));
+        QCOMPARE(N2(QStringLiteral("-5")), QStringLiteral("-05"));
+        QCOMPARE(N2(QStringLiteral("abc")), QStringLiteral("00"));
+        QCOMPARE(N2(QStringLiteral("0.5")), QStringLiteral("00"));
+        QCOMPARE(N2(QStringLiteral("1.5")), QStringLiteral("02"));
+        QCOMPARE(N3(QStringLiteral("25")), QStringLiteral("025"));
+        QCOMPARE(N3(QStringLiteral("1000")), QStringLiteral("1000"));
+        QCOMPARE(N3(QStringLiteral("-0.4")), QStringLiteral("000"));
+        QCOMPARE(N2(QStringLiteral("1e20")), QStringLiteral("100000000000000000000"));
+        QCOMPARE(Fit(QStringLiteral("  ab  "), 4, QLatin1Char('0')), QStringLiteral("00ab"));
+        QCOMPARE(Fit(QStringLiteral("\tab"), 3, QLatin1Char(' ')), QStringLiteral("\tab")); // only spaces are trimmed
+        QCOMPARE(Fit(QString(), 2, QLatin1Char(' ')), QStringLiteral("  "));
+    }
+
+    void gainsStayInRange_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("gain");
+        QTest::newRow("64") << "64" << 64;
+        QTest::newRow("half to even") << "12.5" << 12;
+        QTest::newRow("negative") << "-3" << 0;
+        QTest::newRow("128") << "128" << 127;
+        QTest::newRow("beyond 16 bits") << "70000" << 127;
+        QTest::newRow("huge exponent") << "1e999" << 127;
+        QTest::newRow("huge negative") << "-1e999" << 0;
+        QTest::newRow("dash") << "-" << 0;
+    }
+    void gainsStayInRange()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, gain);
+        QCOMPARE(GainFromText(text), gain);
+    }
+
+    void setGainFrameIsTenBytes()
+    {
+        QCOMPARE(SetGainFrame(3, 64), B("\x01" "AV \x02" "3064\x04"));
+        QCOMPARE(SetGainFrame(1, 0), B("\x01" "AV \x02" "1000\x04"));
+        QCOMPARE(SetGainFrame(8, 127).size(), 10);
+    }
+
+    void hexHelpers()
+    {
+        QCOMPARE(Hex2(0), QStringLiteral("00"));
+        QCOMPARE(Hex2(9), QStringLiteral("09"));
+        QCOMPARE(Hex2(171), QStringLiteral("AB"));
+        QCOMPARE(Hex2(291), QStringLiteral("23"));
+        QCOMPARE(Hex4(4095), QStringLiteral("0FFF"));
+        QCOMPARE(Hex4(65535), QStringLiteral("FFFF"));
+        QCOMPARE(Hex4(65536), QStringLiteral("0000"));
+        QCOMPARE(HexChecksum(QStringLiteral("0102")), 3);
+        QCOMPARE(HexChecksum(QStringLiteral("FFFF")), 0);
+        QCOMPARE(HexChecksum(QStringLiteral("ff")), 255);
+        QCOMPARE(HexChecksum(QStringLiteral("1")), 1);
+        QCOMPARE(HexChecksum(QStringLiteral("4142434445464748")), 8);
+        QCOMPARE(HexChecksum(QString()), 0);
+        QCOMPARE(HexChecksum(QStringLiteral("1G")), 1);   // a non-digit ends the pair
+        QCOMPARE(HexChecksum(QStringLiteral("G1")), 0);   // a pair that does not start with one is 0
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommands)
+#include "tst_commands.moc"
