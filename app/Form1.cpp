@@ -4,6 +4,7 @@
 #include "commands/CommandTable.h"
 #include "commands/ControlChars.h"
 #include "gains/GainPanel.h"
+#include "gains/GainSlider.h"
 #include "serial/PortMap.h"
 #include "serial/SerialControl.h"
 #include "terminal/Dump.h"
@@ -17,7 +18,6 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -241,7 +241,7 @@ void Form1::ShowReply(const QByteArray &frame)
     Shape1->SetFillColour(LampColour(frame.size() > 1 ? frame[1] : '\0'));
     if (const auto report = ParseGainReport(frame)) {
         const auto i = size_t(report->channel - 1);
-        VScroll1[i]->setValue(report->gain);
+        VScroll1[i]->SetGain(report->gain);
         Text13[i]->setText(QString::number(report->gain));
     }
 }

@@ -15,7 +15,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QScrollBar;
 class QTimer;
 
 namespace kv7 {
@@ -24,6 +23,7 @@ class MessageBoxes;
 class PortMap;
 class SerialControl;
 class GainPanel;
+class GainSlider;
 class StatusLamp;
 class TerminalPane;
 
@@ -66,7 +66,7 @@ public:
     QComboBox *Combo1 = nullptr;
     std::array<QPushButton *, 2> Command2{};
     std::array<QLineEdit *, 8> Text13{};
-    std::array<QScrollBar *, 8> VScroll1{};
+    std::array<GainSlider *, 8> VScroll1{};
     std::array<QLineEdit *, 4> Text4{};
     QLineEdit *Text3 = nullptr;
     QLineEdit *Text7 = nullptr;

@@ -2,6 +2,7 @@
 #include "app/Form1.h"
 
 #include "app/Twips.h"
+#include "gains/GainSlider.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 
 namespace kv7 {
@@ -121,16 +121,8 @@ void Form1::CreateControls()
         Text13[k]->setObjectName(QStringLiteral("Text13_%1").arg(i));
         if (kGainToolTips[i])
             Text13[k]->setToolTip(QString::fromLatin1(kGainToolTips[i]));
-        // 127 at the top end, 0 at the bottom.
-        auto *bar = Place(new QScrollBar(Qt::Vertical, this), Twips(left, 1440, 375, 1455), "VScroll1");
-        bar->setObjectName(QStringLiteral("VScroll1_%1").arg(i));
-        bar->setRange(0, 127);
-        bar->setInvertedAppearance(true);
-        bar->setInvertedControls(true);
-        bar->setSingleStep(1);
-        bar->setPageStep(8);
-        bar->setValue(0);
-        VScroll1[k] = bar;
+        VScroll1[k] = Place(new GainSlider(this), Twips(left, 1440, 375, 1455), "VScroll1");
+        VScroll1[k]->setObjectName(QStringLiteral("VScroll1_%1").arg(i));
     }
 
     Text4[3] = Box(this, "Text4_3", QStringLiteral("-"), Twips(9900, 1860, 975, 315), true);

@@ -5,21 +5,21 @@
 
 #include <QEvent>
 #include <QLineEdit>
-#include <QScrollBar>
+#include "gains/GainSlider.h"
 
 namespace kv7 {
 
-GainPanel::GainPanel(const std::array<QScrollBar *, 8> &sliders, const std::array<QLineEdit *, 8> &boxes,
+GainPanel::GainPanel(const std::array<GainSlider *, 8> &sliders, const std::array<QLineEdit *, 8> &boxes,
                      QLineEdit *nameBox, Sender send, QObject *parent)
     : QObject(parent), m_sliders(sliders), m_boxes(boxes), m_nameBox(nameBox), m_send(std::move(send))
 {
     for (int i = 0; i < 8; ++i) {
-        QScrollBar *bar = m_sliders[size_t(i)];
+        GainSlider *bar = m_sliders[size_t(i)];
         // Without tracking, a dragged thumb reports its value once, on release.
         bar->setTracking(false);
         bar->setFocusPolicy(Qt::StrongFocus);
         bar->installEventFilter(this);
-        connect(bar, &QScrollBar::valueChanged, this, [this, i] { VScroll1_Change(i); });
+        connect(bar, &GainSlider::GainChanged, this, [this, i] { VScroll1_Change(i); });
         connect(m_boxes[size_t(i)], &QLineEdit::textChanged, this, [this, i] { Text13_Change(i); });
     }
 }
@@ -33,16 +33,16 @@ QString GainPanel::ChannelName(int index)
 
 void GainPanel::VScroll1_Change(int index)
 {
-    QScrollBar *bar = m_sliders[size_t(index)];
-    (void)m_send(SetGainFrame(index + 1, bar->value()));
-    m_boxes[size_t(index)]->setText(QString::number(bar->value()));
+    GainSlider *bar = m_sliders[size_t(index)];
+    (void)m_send(SetGainFrame(index + 1, bar->Gain()));
+    m_boxes[size_t(index)]->setText(QString::number(bar->Gain()));
 }
 
 void GainPanel::Text13_Change(int index)
 {
     // Out-of-range input is held inside the slider's range, so no frame can
     // carry a gain outside "000".."127".
-    m_sliders[size_t(index)]->setValue(GainFromText(m_boxes[size_t(index)]->text()));
+    m_sliders[size_t(index)]->SetGain(GainFromText(m_boxes[size_t(index)]->text()));
 }
 
 void GainPanel::VScroll1_GotFocus(int index)

@@ -6,9 +6,10 @@
 #include <functional>
 
 class QLineEdit;
-class QScrollBar;
 
 namespace kv7 {
+
+class GainSlider;
 
 // The eight gain channels: a slider change sends the set-gain frame and
 // shows the value; a number typed into a box moves its slider; a slider
@@ -19,7 +20,7 @@ public:
     // Writes a frame; false when it could not be sent (already reported).
     using Sender = std::function<bool(const QByteArray &)>;
 
-    GainPanel(const std::array<QScrollBar *, 8> &sliders, const std::array<QLineEdit *, 8> &boxes,
+    GainPanel(const std::array<GainSlider *, 8> &sliders, const std::array<QLineEdit *, 8> &boxes,
               QLineEdit *nameBox, Sender send, QObject *parent = nullptr);
 
     void VScroll1_Change(int index);
@@ -32,7 +33,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    std::array<QScrollBar *, 8> m_sliders;
+    std::array<GainSlider *, 8> m_sliders;
     std::array<QLineEdit *, 8> m_boxes;
     QLineEdit *m_nameBox;
     Sender m_send;

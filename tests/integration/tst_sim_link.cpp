@@ -8,7 +8,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QScrollBar>
+#include "gains/GainSlider.h"
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -52,7 +52,7 @@ private slots:
         QCOMPARE(link.serial->CommPort(), link.sim.Port());
         QVERIFY(link.messages.texts.isEmpty());
         QVERIFY(link.serial->Output(QByteArray("\x01GAV\x02" "3\x04", 7)).ok());
-        QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[2]->value(), 45, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[2]->Gain(), 45, 5000);
         QCOMPARE(link.form->Text13[2]->text(), QStringLiteral("45"));
         QCOMPARE(link.form->Shape1->FillColour(), QColor(0, 255, 0));
         // The moved slider answered with a set-gain frame; its echo is the last reply.
@@ -67,7 +67,7 @@ private slots:
         link.form->Command1_Click(3);
         for (int i = 0; i < 8; ++i) {
             const int expected = i == 7 ? 127 : 10 * (i + 1);
-            QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[size_t(i)]->value(), expected, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[size_t(i)]->Gain(), expected, 5000);
             QCOMPARE(link.form->Text13[size_t(i)]->text(), QString::number(expected));
         }
         QVERIFY(link.messages.texts.isEmpty());

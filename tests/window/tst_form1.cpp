@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
+#include "gains/GainSlider.h"
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -170,7 +170,7 @@ private slots:
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>3064<4>"));
         QCOMPARE(rig.form->Shape1->FillColour(), QColor(0, 255, 0));
-        QCOMPARE(rig.form->VScroll1[2]->value(), 64);
+        QCOMPARE(rig.form->VScroll1[2]->Gain(), 64);
         QCOMPARE(rig.form->Text13[2]->text(), QStringLiteral("64"));
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>P<4>"));
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>9050<4>"));
         QCOMPARE(rig.form->Shape1->FillColour(), QColor(0, 255, 0));
         for (int i = 0; i < 8; ++i) {
-            QCOMPARE(rig.form->VScroll1[size_t(i)]->value(), 0);
+            QCOMPARE(rig.form->VScroll1[size_t(i)]->Gain(), 0);
             QCOMPARE(rig.form->Text13[size_t(i)]->text(), QStringLiteral("-"));
         }
     }
@@ -282,12 +282,12 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         Form1 &f = *rig.form;
-        f.VScroll1[0]->setValue(64);
+        f.VScroll1[0]->SetGain(64);
         QCOMPARE(rig.serial.writes, QByteArrayList{QByteArray("\x01" "AV \x02" "1064\x04")});
         QCOMPARE(f.Text13[0]->text(), QStringLiteral("64"));
         // Typed text: clamped, rounded, and one frame per change of the number.
         f.Text13[1]->setText(QStringLiteral("70000"));
-        QCOMPARE(f.VScroll1[1]->value(), 127);
+        QCOMPARE(f.VScroll1[1]->Gain(), 127);
         QCOMPARE(f.Text13[1]->text(), QStringLiteral("127"));
         f.Text13[1]->setText(QStringLiteral("-4"));
         QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "2000\x04"));
@@ -306,6 +306,18 @@ private slots:
         f.show();
         f.VScroll1[3]->setFocus();
         QTRY_COMPARE_WITH_TIMEOUT(f.Text4[3]->text(), QStringLiteral("Headset"), 5000);
+        // Up raises the gain by one, Page Up by eight.
+        QTest::keyClick(f.VScroll1[3], Qt::Key_Up);
+        QCOMPARE(f.VScroll1[3]->Gain(), 1);
+        QTest::keyClick(f.VScroll1[3], Qt::Key_PageUp);
+        QCOMPARE(f.VScroll1[3]->Gain(), 9);
+        QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "4009\x04"));
+        // The top arrow raises it too, and so does the trough above the thumb, by eight.
+        GainSlider *bar = f.VScroll1[3];
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 2));
+        QCOMPARE(bar->Gain(), 10);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 3));
+        QCOMPARE(bar->Gain(), 18);
         QVERIFY(!f.VScroll1[5]->hasTracking());
     }
 
