@@ -16,8 +16,6 @@ public:
     QString DevicePath(int n) const;
     bool PortExists(int n) const { return !DevicePath(n).isEmpty(); }
 
-    const QString &LinkFolder() const { return m_linkFolder; }
-
 private:
     QString LinkTarget(int n) const;
     QString FamilyDevice(int n) const;

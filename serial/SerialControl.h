@@ -40,8 +40,6 @@ signals:
     void OnComm();
 
 protected:
-    const SerialSettings &CurrentSettings() const { return m_settings; }
-
     virtual bool IsDeviceOpen() const = 0;
     virtual SerialResult OpenDevice(int port, const SerialSettings &settings) = 0;
     virtual void CloseDevice() = 0;
