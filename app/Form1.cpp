@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/MessageBoxes.h"
+#include "firmware/FirmwareUpload.h"
 #include "commands/CommandTable.h"
 #include "commands/ControlChars.h"
 #include "gains/GainPanel.h"
@@ -25,9 +26,11 @@
 
 namespace kv7 {
 
-Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, QWidget *parent)
+Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
+             QWidget *parent)
     : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages)
 {
+    m_firmware = new FirmwareUpload(*this, serial, messages, dialogs);
     ExitProgram = [](int code) {
         std::fflush(nullptr);
         std::_Exit(code);
@@ -52,6 +55,8 @@ void Form1::ConnectControls()
     connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3], [this](const QByteArray &f) { return SendFrame(f); }, this);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
 }
 
 void Form1::Form_Load()
@@ -163,8 +168,10 @@ void Form1::Command1_Click(int index)
     case Command::Message:
         m_messages.Inform(command.message);
         break;
-    case Command::SampleUpload:
     case Command::FirmwareUpload:
+        StartUpload();
+        break;
+    case Command::SampleUpload:
     case Command::None:
         break;
     }
@@ -220,7 +227,7 @@ void Form1::Command2_Click(int index)
 void Form1::MSComm1_OnComm()
 {
     if (UploadActive)
-        return; // the firmware transfer owns the line while it runs
+        return m_firmware->OnReceive(); // the transfer owns the line while it runs
     if (m_serial.InBufferCount() <= 0)
         return;
     const QByteArray chunk = m_serial.Input();
@@ -244,6 +251,41 @@ void Form1::ShowReply(const QByteArray &frame)
         VScroll1[i]->SetGain(report->gain);
         Text13[i]->setText(QString::number(report->gain));
     }
+}
+
+void Form1::Timer2_Timer()
+{
+    m_firmware->Timer2_Timer();
+}
+
+void Form1::Command5_Click()
+{
+    m_firmware->Command5_Click();
+}
+
+void Form1::StartUpload()
+{
+    m_firmware->StartUpload();
+}
+
+void Form1::SetControlsEnabled(bool enabled)
+{
+    for (QWidget *control : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        control->setEnabled(enabled);
+    for (QTimer *timer : {Timer1, Timer2}) {
+        if (enabled)
+            timer->start();
+        else
+            timer->stop();
+    }
+    Command3->setEnabled(false);
+}
+
+void Form1::ReopenPort()
+{
+    const SerialResult opened = m_serial.SetPortOpen(true);
+    if (!opened.ok())
+        ReportOpenError(m_serial.CommPort(), opened.error);
 }
 
 } // namespace kv7

@@ -13,14 +13,16 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QTimer;
 
 namespace kv7 {
 
+class FileDialogs;
+class FirmwareUpload;
 class MessageBoxes;
 class PortMap;
+class RealProgressBar;
 class SerialControl;
 class GainPanel;
 class GainSlider;
@@ -32,7 +34,8 @@ class TerminalPane;
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, QWidget *parent = nullptr);
+    Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
+          QWidget *parent = nullptr);
     ~Form1() override;
 
     // Start-up: port and speed lists, framing characters, the first open.
@@ -47,6 +50,15 @@ public:
     void Text13_Change(int index);
     void VScroll1_GotFocus(int index);
     void Timer1_Timer();
+    void Timer2_Timer();
+    void Command5_Click();
+    void StartUpload();
+
+    // Every control and both timers; "Convert Wave" stays disabled.
+    void SetControlsEnabled(bool enabled);
+    // Opens the port at its settings; a failure is reported.
+    void ReopenPort();
+    FirmwareUpload &Firmware() { return *m_firmware; }
 
     // How "EXIT" ends the process; tests replace it.
     std::function<void(int)> ExitProgram;
@@ -86,7 +98,7 @@ public:
     QLabel *Label5 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
-    QProgressBar *ProgressBar1 = nullptr;
+    RealProgressBar *ProgressBar1 = nullptr;
     QPushButton *Command3 = nullptr;
     std::array<QPushButton *, 37> Command1{};
     QTimer *Timer1 = nullptr;
@@ -113,6 +125,7 @@ private:
     // report the same failure twice.
     int m_reportedPort = 0;
     GainPanel *m_gains = nullptr;
+    FirmwareUpload *m_firmware = nullptr;
 };
 
 } // namespace kv7

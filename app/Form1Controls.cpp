@@ -1,6 +1,7 @@
 // Builds the window's controls at their design positions.
 #include "app/Form1.h"
 
+#include "app/RealProgressBar.h"
 #include "app/Twips.h"
 #include "gains/GainSlider.h"
 #include "terminal/StatusLamp.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -147,7 +147,7 @@ void Form1::CreateControls()
     Label5 = Caption(this, "Label5", "<1>", Twips(8700, 6240, 270, 195));
     Label3 = Caption(this, "Label3", "<2>", Twips(9480, 6240, 270, 195));
     Label4 = Caption(this, "Label4", "<4>", Twips(10560, 6240, 270, 195));
-    ProgressBar1 = Place(new QProgressBar(this), Twips(180, 7275, 5835, 360), "ProgressBar1");
+    ProgressBar1 = Place(new RealProgressBar(this), Twips(180, 7275, 5835, 360), "ProgressBar1");
     ProgressBar1->setVisible(false);
     Command3 = Button(this, "Command3", "Convert Wave", Twips(8340, 8010, 1215, 315));
     Command3->setEnabled(false);

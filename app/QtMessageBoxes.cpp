@@ -12,4 +12,11 @@ void QtMessageBoxes::Inform(const QString &text, const QString &detail)
     box.exec();
 }
 
+bool QtMessageBoxes::Ask(const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace kv7

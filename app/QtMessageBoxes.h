@@ -12,6 +12,7 @@ public:
     void SetParent(QWidget *parent) { m_parent = parent; }
 
     void Inform(const QString &text, const QString &detail = {}) override;
+    bool Ask(const QString &text, const QString &title) override;
 
 private:
     QWidget *m_parent;

@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/QtFileDialogs.h"
 #include "app/QtMessageBoxes.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
@@ -15,8 +16,10 @@ int main(int argc, char *argv[])
     const kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
     kv7::QtSerialControl serial(ports);
     kv7::QtMessageBoxes messages;
-    kv7::Form1 form(serial, ports, messages);
+    kv7::QtFileDialogs dialogs;
+    kv7::Form1 form(serial, ports, messages, dialogs);
     messages.SetParent(&form);
+    dialogs.SetParent(&form);
     form.Form_Load();
     form.show();
     return QApplication::exec();

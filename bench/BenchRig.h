@@ -4,6 +4,7 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 
 #include <QFile>
@@ -14,7 +15,7 @@ namespace kv7::bench {
 // The window after start-up on COM1, with a serial control the benchmark
 // feeds directly.
 struct BenchRig {
-    BenchRig() : map(Linked(dir), false), form(serial, map, messages) { form.Form_Load(); }
+    BenchRig() : map(Linked(dir), false), form(serial, map, messages, dialogs) { form.Form_Load(); }
 
     static QString Linked(const QTemporaryDir &d)
     {
@@ -26,6 +27,7 @@ struct BenchRig {
     PortMap map;
     test::FakeSerialControl serial;
     test::RecordingMessageBoxes messages;
+    test::RecordingFileDialogs dialogs;
     Form1 form;
 };
 

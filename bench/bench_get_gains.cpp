@@ -4,6 +4,7 @@
 #include "bench/BenchUtil.h"
 #include "serial/PortMap.h"
 #include "serial/QtSerialControl.h"
+#include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/SimProcess.h"
 
@@ -29,7 +30,8 @@ int main(int argc, char *argv[])
     const PortMap map(dir.path(), false);
     QtSerialControl serial(map);
     test::RecordingMessageBoxes messages;
-    Form1 form(serial, map, messages);
+    test::RecordingFileDialogs dialogs;
+    Form1 form(serial, map, messages, dialogs);
     form.Form_Load();
     std::printf("\"Get Gains\" against kv7-sim (target: <= 0.6 s, < 10%% of one core)\n");
     for (int run = 0; run < 5; ++run) {

@@ -5,6 +5,7 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 
 #include <QApplication>
@@ -29,7 +30,8 @@ void Run(const char *name, const QString &folder, bool families)
         const PortMap map(folder, families); // fresh, so the system port list is read each time
         test::FakeSerialControl serial;
         test::RecordingMessageBoxes messages;
-        Form1 form(serial, map, messages);
+        test::RecordingFileDialogs dialogs;
+        Form1 form(serial, map, messages, dialogs);
         QElapsedTimer clock;
         clock.start();
         form.Form_Load();

@@ -7,6 +7,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
     fonts-dejavu-core
     xvfb xauth
+    lrzsz
 )
 
 missing=()

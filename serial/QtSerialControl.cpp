@@ -45,6 +45,9 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
     if (!m_port.open(QIODevice::ReadWrite))
         return SerialResult::Fail(QStringLiteral("%1: %2").arg(path, m_port.errorString()));
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // What arrived before this open belongs to an earlier session (a reply
+    // to a command sent before a speed change, say).
+    m_port.clear(QSerialPort::Input);
     SerialResult applied = ApplySettings(settings);
     if (!applied.ok())
         m_port.close();

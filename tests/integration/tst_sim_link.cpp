@@ -3,6 +3,7 @@
 #include "serial/QtSerialControl.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
+#include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/SimProcess.h"
 
@@ -26,7 +27,7 @@ struct Link {
             return false;
         map = std::make_unique<PortMap>(dir.path(), false);
         serial = std::make_unique<QtSerialControl>(*map);
-        form = std::make_unique<Form1>(*serial, *map, messages);
+        form = std::make_unique<Form1>(*serial, *map, messages, dialogs);
         form->ExitProgram = [](int) {};
         form->Form_Load();
         return serial->PortOpen();
@@ -37,6 +38,7 @@ struct Link {
     std::unique_ptr<PortMap> map;
     std::unique_ptr<QtSerialControl> serial;
     test::RecordingMessageBoxes messages;
+    test::RecordingFileDialogs dialogs;
     std::unique_ptr<Form1> form;
 };
 

@@ -2,6 +2,7 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 
 #include <QDir>
@@ -26,7 +27,8 @@ private slots:
         const PortMap map(dir.path(), false);
         test::FakeSerialControl serial;
         test::RecordingMessageBoxes messages;
-        Form1 form(serial, map, messages);
+        test::RecordingFileDialogs dialogs;
+        Form1 form(serial, map, messages, dialogs);
         form.Form_Load();
         form.move(0, 0);
         form.show();

@@ -11,11 +11,19 @@ class RecordingMessageBoxes : public MessageBoxes {
 public:
     QStringList texts;
     QStringList details;
+    QStringList questions;       // "title: text" of every question
+    QList<bool> answers;         // answered in order; Yes when none is left
 
     void Inform(const QString &text, const QString &detail = {}) override
     {
         texts.append(text);
         details.append(detail);
+    }
+
+    bool Ask(const QString &text, const QString &title) override
+    {
+        questions.append(title + QStringLiteral(": ") + text);
+        return answers.isEmpty() ? true : answers.takeFirst();
     }
 };
 

@@ -1,9 +1,11 @@
 #include "app/Form1.h"
+#include "app/RealProgressBar.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 
 #include <QComboBox>
@@ -30,7 +32,7 @@ struct Rig {
             QFile::link(QStringLiteral("/dev/null"), PortFolder::LinkPath(dir.path(), n));
         map = std::make_unique<PortMap>(dir.path(), false);
         serial.failingPorts = failing;
-        form = std::make_unique<Form1>(serial, *map, messages);
+        form = std::make_unique<Form1>(serial, *map, messages, dialogs);
         form->ExitProgram = [this](int code) { exitCode = code; };
     }
 
@@ -44,6 +46,7 @@ struct Rig {
     std::unique_ptr<PortMap> map;
     test::FakeSerialControl serial;
     test::RecordingMessageBoxes messages;
+    test::RecordingFileDialogs dialogs;
     std::unique_ptr<Form1> form;
     int exitCode = -1;
 };

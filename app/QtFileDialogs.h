@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/FileDialogs.h"
+
+#include <QStringList>
+
+class QWidget;
+
+namespace kv7 {
+
+// "Name|pattern|..." to Qt's name filters. "*.*" becomes "*", since on
+// Linux many files have no dot.
+QStringList QtNameFilters(const QString &filter);
+// Windows folders such as "C:\" mean the filesystem root.
+QString LocalFolder(const QString &folder);
+
+class QtFileDialogs : public FileDialogs {
+public:
+    explicit QtFileDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
+    void SetParent(QWidget *parent) { m_parent = parent; }
+
+    std::optional<QString> ShowOpen(const OpenFileRequest &request) override;
+
+private:
+    QWidget *m_parent;
+};
+
+} // namespace kv7
