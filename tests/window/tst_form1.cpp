@@ -4,9 +4,7 @@
 #include "serial/PortMap.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
-#include "tests/support/FakeSerialControl.h"
-#include "tests/support/RecordingFileDialogs.h"
-#include "tests/support/RecordingMessageBoxes.h"
+#include "tests/support/WindowRig.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -24,32 +22,7 @@ using namespace kv7;
 
 namespace {
 
-// A window on a port folder holding links for the given numbers.
-struct Rig {
-    explicit Rig(const QList<int> &ports, const QSet<int> &failing = {})
-    {
-        for (int n : ports)
-            QFile::link(QStringLiteral("/dev/null"), PortFolder::LinkPath(dir.path(), n));
-        map = std::make_unique<PortMap>(dir.path(), false);
-        serial.failingPorts = failing;
-        form = std::make_unique<Form1>(serial, *map, messages, dialogs);
-        form->ExitProgram = [this](int code) { exitCode = code; };
-    }
-
-    void Choose(QComboBox *list, int index)
-    {
-        list->setCurrentIndex(index);
-        emit list->activated(index);
-    }
-
-    QTemporaryDir dir;
-    std::unique_ptr<PortMap> map;
-    test::FakeSerialControl serial;
-    test::RecordingMessageBoxes messages;
-    test::RecordingFileDialogs dialogs;
-    std::unique_ptr<Form1> form;
-    int exitCode = -1;
-};
+using Rig = test::WindowRig;
 
 QStringList Items(const QComboBox *box)
 {

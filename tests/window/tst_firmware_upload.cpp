@@ -1,0 +1,249 @@
+#include "app/QtFileDialogs.h"
+#include "app/RealProgressBar.h"
+#include "firmware/FirmwareUpload.h"
+#include "gains/GainSlider.h"
+#include "terminal/TerminalPane.h"
+#include "tests/support/WindowRig.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace kv7;
+
+namespace {
+
+const QByteArray Sync(1, '{');
+const QByteArray Ack(1, '\x06');
+const QByteArray Nak(1, '\x15');
+const QByteArray Eot(1, '\x04');
+const QByteArray BootFrame("\x01$BT\x02\x04");
+
+// The window on COM1 at 9600, with a firmware image on disk.
+struct Upload : test::WindowRig {
+    explicit Upload(const QByteArray &image = QByteArray(300, 'x')) : WindowRig({1})
+    {
+        form->Form_Load();
+        path = dir.filePath(QStringLiteral("image.bin"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(image);
+        file.close();
+        form->Text5->setText(path);
+    }
+
+    // Starts the upload and brings it to the first frame request.
+    void StartAndSync()
+    {
+        form->StartUpload();
+        serial.writes.clear();
+        serial.Feed(Sync);
+    }
+
+    QString path;
+};
+
+} // namespace
+
+class TestFirmwareUpload : public QObject {
+    Q_OBJECT
+private slots:
+    void fileChooserAsksForAnExistingBinFile()
+    {
+        Upload up;
+        up.dialogs.answers = {std::nullopt, QStringLiteral("/tmp/other.bin")};
+        up.form->Command5->click();
+        QCOMPARE(up.form->Text5->text(), up.path);
+        QCOMPARE(up.dialogs.requests.size(), 1);
+        QCOMPARE(up.dialogs.requests[0].title, QStringLiteral("Choose BIN file:"));
+        QCOMPARE(up.dialogs.requests[0].filter, QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*"));
+        QVERIFY(up.dialogs.requests[0].mustExist);
+        up.form->Command5->click();
+        QCOMPARE(up.form->Text5->text(), QStringLiteral("/tmp/other.bin"));
+        QVERIFY(up.messages.texts.isEmpty());
+        // Qt's form: the "*.*" pattern must match files without a dot too.
+        QCOMPARE(QtNameFilters(up.dialogs.requests[0].filter),
+                 (QStringList{"Binary file (*.bin)", "All files (*)"}));
+        QCOMPARE(QtNameFilters(QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|")),
+                 (QStringList{"Sound Samples (*.SSS)", "All Files (*)"}));
+        QCOMPARE(LocalFolder(QStringLiteral("C:\\")), QStringLiteral("/"));
+    }
+
+    void badPathsStopBeforeAnythingIsSent()
+    {
+        Upload up{QByteArray()};
+        const QString empty = up.path;
+        up.serial.writes.clear();
+
+        up.form->Text5->setText(QStringLiteral("   "));
+        up.form->StartUpload();
+        QVERIFY(up.messages.questions.isEmpty());
+
+        up.messages.answers = {false};
+        up.form->Text5->setText(empty);
+        up.form->StartUpload();
+        QCOMPARE(up.messages.questions,
+                 QStringList{QStringLiteral("Send file: Are you sure you want to upload file %1?").arg(empty)});
+        QVERIFY(up.messages.texts.isEmpty());
+
+        // Spaces around the path belong to it: no such file.
+        const QString spaced = QStringLiteral(" %1 ").arg(empty);
+        up.form->Text5->setText(spaced);
+        up.form->StartUpload();
+        up.form->Text5->setText(up.dir.path());
+        up.form->StartUpload();
+        up.form->Text5->setText(empty);
+        up.form->StartUpload();
+        QCOMPARE(up.messages.texts, (QStringList{
+            QStringLiteral("File %1 does not exist. Aborting upload.").arg(spaced),
+            QStringLiteral("File %1 does not exist. Aborting upload.").arg(up.dir.path()),
+            QStringLiteral("File %1 is empty. Aborting upload.").arg(empty)}));
+        QVERIFY(up.serial.writes.isEmpty());
+        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
+        QVERIFY(!up.form->UploadActive);
+        QVERIFY(up.form->Command1[36]->isEnabled());
+    }
+
+    void startSwitchesToTheBootLoaderAndDisablesTheWindow()
+    {
+        Upload up(QByteArray(1, 'z'));
+        up.serial.writes.clear();
+        up.form->StartUpload();
+        QByteArrayList expected{BootFrame};
+        for (int i = 0; i < 10; ++i)
+            expected << Sync;
+        QCOMPARE(up.serial.writes, expected);
+        QCOMPARE(up.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
+        QCOMPARE(up.serial.opens.last().port, 1);
+        QCOMPARE(up.form->Firmware().SavedSettings, QStringLiteral("9600,n,8,1"));
+        QVERIFY(up.form->UploadActive);
+        QVERIFY(up.form->ProgressBar1->isVisibleTo(up.form.get()));
+        QCOMPARE(up.form->ProgressBar1->Maximum(), 0.0078125);
+        for (QWidget *control : std::initializer_list<QWidget *>{
+                 up.form->Command1[36], up.form->Command1[0], up.form->Command5, up.form->Command2[0],
+                 up.form->Command2[1], up.form->Text5, up.form->Label1, up.form->VScroll1[7], up.form->Text1,
+                 up.form->cmbCommPort, up.form->ProgressBar1})
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+        QVERIFY(!up.form->Timer1->isActive());
+        QVERIFY(up.form->Timer2->isActive());
+    }
+
+    void fullExchangeEndsWithTheWindowRestored()
+    {
+        const QByteArray image(300, 'q');
+        Upload up(image);
+        up.StartAndSync();
+        QCOMPARE(up.serial.writes, QByteArrayList{Sync});
+        QVERIFY(!up.form->Timer2->isActive());
+        up.serial.Feed(Nak);
+        up.serial.Feed(Nak);
+        up.serial.Feed(Ack + Nak); // two replies run together mean nothing
+        QCOMPARE(up.serial.writes.size(), 3);
+        QCOMPARE(up.serial.writes[1], up.serial.writes[2]);
+        QCOMPARE(up.serial.writes[1].mid(0, 3), QByteArray("\x01\x01\xFE"));
+        up.serial.Feed(Ack);
+        QCOMPARE(up.form->ProgressBar1->Value(), 1.0);
+        up.serial.Feed(Ack);
+        QCOMPARE(up.serial.writes.last().mid(0, 3), QByteArray("\x01\x03\xFC"));
+        QCOMPARE(up.serial.writes.last().mid(3 + 44, 84), QByteArray(84, '\x1A'));
+        up.serial.Feed(Ack);
+        QCOMPARE(up.serial.writes.last(), Eot);
+        QCOMPARE(up.form->ProgressBar1->Value(), 2.0);
+        QCOMPARE(up.form->ProgressBar1->Maximum(), 2.34375);
+        // A NAK to EOT is not the end: EOT goes again.
+        up.serial.Feed(Nak);
+        QCOMPARE(up.serial.writes.last(), Eot);
+        QVERIFY(up.messages.texts.isEmpty());
+        up.serial.Feed(Ack);
+
+        QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Finished uploading firmware and all is OK!")});
+        QVERIFY(!up.form->UploadActive);
+        QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
+        QVERIFY(up.serial.PortOpen());
+        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
+        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(up.form->Command2[1]->isEnabled());
+        QVERIFY(up.form->Label1->isEnabled());
+        QVERIFY(!up.form->Command3->isEnabled());
+        QVERIFY(up.form->Timer1->isActive());
+        QVERIFY(!up.form->Timer2->isActive());
+        // Nothing of the transfer reached the terminal.
+        QCOMPARE(up.form->RxBuffer.Size(), 0);
+        QVERIFY(up.form->Text1->Text().isEmpty());
+    }
+
+    void silentDeviceTimesOutAndANewUploadStartsAfresh()
+    {
+        Upload up;
+        up.form->Timer2->setInterval(20);
+        up.form->StartUpload();
+        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive, 2000);
+        QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
+        QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
+        QVERIFY(up.serial.PortOpen());
+        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(!up.form->Timer2->isActive());
+        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
+
+        up.form->Timer2->setInterval(5000);
+        up.StartAndSync();
+        up.serial.Feed(Nak);
+        QCOMPARE(up.serial.writes.last().mid(0, 4), QByteArray("\x01\x01\xFEx"));
+        QCOMPARE(up.messages.texts.size(), 1);
+    }
+
+    void deviceFallingSilentMidTransferTimesOut()
+    {
+        Upload up;
+        up.form->Firmware().StallTimer.setInterval(20);
+        up.StartAndSync();
+        up.serial.Feed(Nak);
+        up.serial.Feed(Ack);
+        QVERIFY(up.form->UploadActive);
+        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive, 2000);
+        QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
+        QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
+        QVERIFY(up.form->Command5->isEnabled());
+    }
+
+    void serialFailuresPutEverythingBack()
+    {
+        // The boot command on a closed port.
+        Upload closed;
+        (void)closed.serial.SetPortOpen(false);
+        closed.form->StartUpload();
+        QCOMPARE(closed.messages.texts, QStringList{QStringLiteral("The firmware upload did not start.")});
+        QVERIFY(!closed.form->UploadActive);
+        QVERIFY(!closed.form->ProgressBar1->isVisibleTo(closed.form.get()));
+        QVERIFY(closed.form->Command1[36]->isEnabled());
+
+        // The port refuses to reopen at 115200.
+        Upload refused;
+        refused.serial.failingPorts = {1};
+        refused.form->StartUpload();
+        QCOMPARE(refused.messages.texts.value(0), QStringLiteral("The firmware upload did not start."));
+        QVERIFY(!refused.form->UploadActive);
+        QCOMPARE(refused.serial.Settings(), QStringLiteral("9600,n,8,1"));
+        QVERIFY(refused.form->Command1[36]->isEnabled());
+        QVERIFY(refused.form->Timer1->isActive());
+        QVERIFY(!refused.form->Timer2->isActive());
+        refused.serial.failingPorts.clear();
+        refused.form->ReopenPort();
+        QVERIFY(refused.serial.PortOpen());
+
+        // A write fails in the middle of the transfer.
+        Upload lost;
+        lost.StartAndSync();
+        lost.serial.failWritesFrom = lost.serial.writes.size();
+        lost.serial.Feed(Nak);
+        QCOMPARE(lost.messages.texts, QStringList{QStringLiteral("The firmware upload stopped.")});
+        QVERIFY(!lost.form->UploadActive);
+        QVERIFY(!lost.form->Firmware().StallTimer.isActive());
+        QCOMPARE(lost.serial.Settings(), QStringLiteral("9600,n,8,1"));
+    }
+};
+
+QTEST_MAIN(TestFirmwareUpload)
+#include "tst_firmware_upload.moc"
