@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 #include "firmware/FirmwareUpload.h"
 #include "commands/CommandTable.h"
+#include "commands/SampleUpload.h"
 #include "commands/ControlChars.h"
 #include "gains/GainPanel.h"
 #include "gains/GainSlider.h"
@@ -28,7 +29,7 @@ namespace kv7 {
 
 Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
              QWidget *parent)
-    : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages)
+    : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages), m_dialogs(dialogs)
 {
     m_firmware = new FirmwareUpload(*this, serial, messages, dialogs);
     ExitProgram = [](int code) {
@@ -53,6 +54,14 @@ void Form1::ConnectControls()
     for (int i = 0; i < int(Command2.size()); ++i)
         connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
     connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
+    SampleUpload::Controls sample;
+    sample.area = Text14;
+    sample.file = Text15;
+    sample.progress = ProgressBar1;
+    sample.decoder = &Decoder;
+    sample.send = [this](const QByteArray &f) { return SendFrame(f); };
+    m_sample = new SampleUpload(sample, m_messages, m_dialogs, this);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3], [this](const QByteArray &f) { return SendFrame(f); }, this);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
@@ -172,6 +181,8 @@ void Form1::Command1_Click(int index)
         StartUpload();
         break;
     case Command::SampleUpload:
+        m_sample->Upload();
+        break;
     case Command::None:
         break;
     }
@@ -265,7 +276,14 @@ void Form1::Command5_Click()
 
 void Form1::StartUpload()
 {
-    m_firmware->StartUpload();
+    // The firmware transfer would take the line from under a sample upload.
+    if (!m_sample->Running())
+        m_firmware->StartUpload();
+}
+
+void Form1::Command4_Click()
+{
+    m_sample->Command4_Click();
 }
 
 void Form1::SetControlsEnabled(bool enabled)

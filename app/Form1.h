@@ -23,6 +23,7 @@ class FirmwareUpload;
 class MessageBoxes;
 class PortMap;
 class RealProgressBar;
+class SampleUpload;
 class SerialControl;
 class GainPanel;
 class GainSlider;
@@ -53,12 +54,14 @@ public:
     void Timer2_Timer();
     void Command5_Click();
     void StartUpload();
+    void Command4_Click();
 
     // Every control and both timers; "Convert Wave" stays disabled.
     void SetControlsEnabled(bool enabled);
     // Opens the port at its settings; a failure is reported.
     void ReopenPort();
     FirmwareUpload &Firmware() { return *m_firmware; }
+    SampleUpload &Sample() { return *m_sample; }
 
     // How "EXIT" ends the process; tests replace it.
     std::function<void(int)> ExitProgram;
@@ -121,11 +124,13 @@ private:
     SerialControl &m_serial;
     const PortMap &m_ports;
     MessageBoxes &m_messages;
+    FileDialogs &m_dialogs;
     // The port whose open failure was just reported, so start-up does not
     // report the same failure twice.
     int m_reportedPort = 0;
     GainPanel *m_gains = nullptr;
     FirmwareUpload *m_firmware = nullptr;
+    SampleUpload *m_sample = nullptr;
 };
 
 } // namespace kv7

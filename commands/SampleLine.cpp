@@ -1,0 +1,55 @@
+#include "commands/SampleLine.h"
+
+#include "commands/ControlChars.h"
+#include "commands/Conversions.h"
+#include "commands/Frame.h"
+#include "commands/Hex.h"
+
+namespace kv7 {
+
+namespace {
+
+// SOH at the front, `mark` at the second character or later, and the first
+// EOT after the first `mark`: the position of that mark, or -1.
+qsizetype MarkInFrame(const QByteArray &reply, char mark)
+{
+    if (reply.isEmpty() || reply[0] != SOH)
+        return -1;
+    const qsizetype at = reply.indexOf(mark);
+    const qsizetype end = reply.indexOf(EOT);
+    if (at < 1 || end < at)
+        return -1;
+    return at;
+}
+
+} // namespace
+
+QString SampleLine(const QString &hexLine, qint64 index)
+{
+    return Hex2(HexChecksum(hexLine)) + QStringLiteral(":20:") + Hex4(index) + QLatin1Char(':') + hexLine;
+}
+
+QByteArray SampleLineFrame(const QString &hexLine, qint64 index)
+{
+    return CommandFrame(QStringLiteral("&HX"), SampleLine(hexLine, index));
+}
+
+QByteArray SelectAreaFrame(const QString &area)
+{
+    return CommandFrame(QStringLiteral("&PF"), Fit(area, 2, QLatin1Char('0')));
+}
+
+std::optional<char> AreaStatus(const QByteArray &reply)
+{
+    const qsizetype at = MarkInFrame(reply, ';');
+    if (at < 0)
+        return std::nullopt;
+    return reply[at + 1];
+}
+
+bool IsLineReply(const QByteArray &reply)
+{
+    return MarkInFrame(reply, STX) >= 0;
+}
+
+} // namespace kv7

@@ -1,0 +1,210 @@
+#include "app/RealProgressBar.h"
+#include "commands/SampleUpload.h"
+#include "tests/support/WindowRig.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace kv7;
+
+namespace {
+
+QByteArray Word(const QByteArray &frame)
+{
+    return frame.mid(1, 3);
+}
+
+// The window on COM1 with a device that answers the area selection with
+// `status` and every line with an STX reply, as the fake line delivers.
+struct Sample : test::WindowRig {
+    explicit Sample(const QByteArray &content = QByteArray(40, 'a')) : WindowRig({1})
+    {
+        form->Form_Load();
+        form->Sample().WaitLimitMs = 300;
+        path = dir.filePath(QStringLiteral("one.SSS"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        file.close();
+        form->Text15->setText(path);
+        serial.onWrite = [this](const QByteArray &frame) {
+            frames << frame;
+            if (Word(frame) == "&PF" && !areaReply.isEmpty())
+                serial.Feed(areaReply);
+            if (Word(frame) == "&HX") {
+                lines << frame.mid(5, 75);
+                progress << form->ProgressBar1->Value() << form->ProgressBar1->Maximum();
+                if (onLine)
+                    onLine();
+                if (answerLines)
+                    serial.Feed(QByteArray("\x01R&HX\x02" "0\x04"));
+            }
+        };
+    }
+
+    QByteArrayList WordsSent() const
+    {
+        QByteArrayList words;
+        for (const QByteArray &f : frames)
+            words << Word(f);
+        return words;
+    }
+
+    QString path;
+    QByteArray areaReply = QByteArray("\x01R&PF\x02" "01;0\x04");
+    bool answerLines = true;
+    std::function<void()> onLine;
+    QByteArrayList frames;
+    QByteArrayList lines;
+    QList<double> progress;
+};
+
+} // namespace
+
+class TestSampleUpload : public QObject {
+    Q_OBJECT
+private slots:
+    void fortyBytesGoOutAsTwoLines()
+    {
+        QByteArray content;
+        for (int i = 0; i < 40; ++i)
+            content += char(0xC0 + i);
+        Sample s(content);
+        s.form->Text14->setText(QStringLiteral("7"));
+        s.form->Command1[32]->click();
+        QCOMPARE(s.frames.value(0), QByteArray("\x01&PF\x02" "07\x04"));
+        QCOMPARE(s.lines.size(), 2);
+        for (const QByteArray &f : s.frames.mid(1))
+            QCOMPARE(f.size(), 81);
+        QCOMPARE(s.lines[0].mid(2, 9), QByteArray(":20:0000:"));
+        QCOMPARE(s.lines[1].mid(2, 9), QByteArray(":20:0001:"));
+        QCOMPARE(s.lines[0].mid(11), content.left(32).toHex().toUpper());
+        // The rest of the last line is zero filler.
+        QCOMPARE(s.lines[1].mid(11), (content.mid(32) + QByteArray(24, '\0')).toHex().toUpper());
+        QCOMPARE(s.progress, (QList<double>{0, 2, 1, 2}));
+        QVERIFY(!s.form->ProgressBar1->isVisibleTo(s.form.get()));
+        QVERIFY(s.messages.texts.isEmpty());
+        QVERIFY(!s.form->Sample().Running());
+    }
+
+    void lineCountFollowsTheFileLength_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("empty") << 0 << 0;
+        QTest::newRow("31") << 31 << 1;
+        QTest::newRow("32") << 32 << 2;
+        QTest::newRow("64") << 64 << 3;
+    }
+    void lineCountFollowsTheFileLength()
+    {
+        QFETCH(int, size);
+        QFETCH(int, lines);
+        Sample s(QByteArray(size, '\x11'));
+        s.form->Command1[32]->click();
+        QCOMPARE(s.lines.size(), lines);
+        if (lines > 0 && size % 32 == 0)
+            QCOMPARE(s.lines.last(), QByteArray("00:20:") + s.lines.last().mid(6, 4) + ":" + QByteArray(64, '0'));
+        QVERIFY(s.messages.texts.isEmpty());
+    }
+
+    void areaWaitTakesOnlyAFittingReply()
+    {
+        // A refusal ends quietly, before the file is even looked at.
+        Sample refused;
+        refused.areaReply = QByteArray("\x01R&PF\x02" "01;1\x04");
+        refused.form->Text15->setText(QStringLiteral("/no/such/file"));
+        refused.form->Command1[32]->click();
+        QCOMPARE(refused.WordsSent(), QByteArrayList{"&PF"});
+        QVERIFY(refused.messages.texts.isEmpty());
+
+        // A reply without ";" is passed over for the one behind it.
+        Sample late;
+        late.areaReply = QByteArray("\x01R&PF\x02" "01\x04\x01R&PF\x02" "01;0\x04");
+        late.form->Command1[32]->click();
+        QCOMPARE(late.lines.size(), 2);
+
+        Sample silent;
+        silent.areaReply.clear();
+        silent.form->Command1[32]->click();
+        QCOMPARE(silent.WordsSent(), QByteArrayList{"&PF"});
+        QCOMPARE(silent.messages.texts, QStringList{QStringLiteral(
+            "The sample upload stopped because the device did not answer the area selection.")});
+    }
+
+    void unansweredLineStopsTheUpload()
+    {
+        Sample s(QByteArray(100, 'b'));
+        int answered = 0;
+        s.answerLines = false;
+        s.onLine = [&] {
+            if (answered++ < 2)
+                s.serial.Feed(QByteArray("\x01R&HX\x02" "0\x04"));
+        };
+        s.form->Command1[32]->click();
+        QCOMPARE(s.lines.size(), 3);
+        QCOMPARE(s.messages.texts, QStringList{QStringLiteral(
+            "The sample upload stopped because the device did not answer line 3 (index 0002).")});
+        QVERIFY(!s.form->ProgressBar1->isVisibleTo(s.form.get()));
+        QVERIFY(!s.form->Sample().Running());
+    }
+
+    void unreadableFilesAndClosedPortsAreReported()
+    {
+        Sample missing;
+        missing.form->Text15->setText(missing.path + QStringLiteral(".gone"));
+        missing.form->Command1[32]->click();
+        QCOMPARE(missing.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(missing.path + ".gone")});
+        QCOMPARE(missing.WordsSent(), QByteArrayList{"&PF"});
+
+        Sample folder;
+        folder.form->Text15->setText(folder.dir.path());
+        folder.form->Command1[32]->click();
+        QCOMPARE(folder.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(folder.dir.path())});
+        QCOMPARE(folder.messages.details, QStringList{QStringLiteral("It is a folder.")});
+
+        Sample closed;
+        (void)closed.serial.SetPortOpen(false);
+        closed.form->Command1[32]->click();
+        QCOMPARE(closed.messages.texts.size(), 1);
+        QVERIFY(closed.messages.texts[0].startsWith(QStringLiteral("The command ")));
+        QVERIFY(!closed.form->Sample().Running());
+    }
+
+    void secondUploadsWaitOtherButtonsWork()
+    {
+        Sample s(QByteArray(40, 'c'));
+        bool tried = false;
+        s.onLine = [&] {
+            if (tried)
+                return;
+            tried = true;
+            s.form->Command1[32]->click();
+            s.form->Command1[36]->click();
+            s.form->Command1[0]->click(); // "Get Version" still goes out
+        };
+        s.form->Command1[32]->click();
+        QCOMPARE(s.WordsSent(), (QByteArrayList{"&PF", "&HX", "GV ", "&HX"}));
+        QVERIFY(s.messages.questions.isEmpty());
+        QVERIFY(s.messages.texts.isEmpty());
+    }
+
+    void fileChooserKeepsTheTextOnCancel()
+    {
+        Sample s;
+        s.dialogs.answers = {std::nullopt, QStringLiteral("/data/take2.wav")};
+        s.form->Command4->click();
+        QCOMPARE(s.form->Text15->text(), s.path);
+        s.form->Command4->click();
+        QCOMPARE(s.form->Text15->text(), QStringLiteral("/data/take2.wav"));
+        const OpenFileRequest &r = s.dialogs.requests[0];
+        QCOMPARE(r.filter, QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|"));
+        QCOMPARE(r.initialDir, QStringLiteral("C:\\"));
+        QVERIFY(r.title.isEmpty());
+        QVERIFY(!r.mustExist);
+    }
+};
+
+QTEST_MAIN(TestSampleUpload)
+#include "tst_sample_upload.moc"
