@@ -1,48 +1,16 @@
 #include "app/Form1.h"
-#include "serial/PortMap.h"
-#include "serial/QtSerialControl.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
-#include "tests/support/RecordingFileDialogs.h"
-#include "tests/support/RecordingMessageBoxes.h"
-#include "tests/support/SimProcess.h"
+#include "tests/support/SimLink.h"
+
+#include "gains/GainSlider.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include "gains/GainSlider.h"
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
 using namespace kv7;
-
-namespace {
-
-// The real serial class and window against kv7-sim on a pseudo-terminal.
-struct Link {
-    bool Start(const QStringList &simOptions)
-    {
-        if (!dir.isValid() || !sim.Start(dir.path(), simOptions))
-            return false;
-        map = std::make_unique<PortMap>(dir.path(), false);
-        serial = std::make_unique<QtSerialControl>(*map);
-        form = std::make_unique<Form1>(*serial, *map, messages, dialogs);
-        form->ExitProgram = [](int) {};
-        form->Form_Load();
-        return serial->PortOpen();
-    }
-
-    QTemporaryDir dir;
-    test::SimProcess sim;
-    std::unique_ptr<PortMap> map;
-    std::unique_ptr<QtSerialControl> serial;
-    test::RecordingMessageBoxes messages;
-    test::RecordingFileDialogs dialogs;
-    std::unique_ptr<Form1> form;
-};
-
-} // namespace
+using Link = test::SimLink;
 
 class TestSimLink : public QObject {
     Q_OBJECT

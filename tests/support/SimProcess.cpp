@@ -9,9 +9,9 @@ SimProcess::~SimProcess()
     Stop();
 }
 
-bool SimProcess::Start(const QString &folder, const QStringList &options)
+bool SimProcess::Start(const QString &folder, const QStringList &options, const QString &program)
 {
-    m_process.setProgram(QStringLiteral(KV7_SIM_PATH));
+    m_process.setProgram(program);
     m_process.setArguments(QStringList{QStringLiteral("--folder"), folder} + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
@@ -71,6 +71,14 @@ bool SimProcess::WaitForLine(const QString &line, int ms)
             return false;
         m_process.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
     }
+}
+
+int SimProcess::WaitForExit(int ms)
+{
+    if (!m_process.waitForFinished(ms) && m_process.state() != QProcess::NotRunning)
+        return -1;
+    ReadLines();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
 } // namespace kv7::test

@@ -5,8 +5,9 @@
 
 namespace kv7::test {
 
-// A kv7-sim run for one test: started on a given port folder, stopped (and
-// its link removed) when the object goes.
+// A kv7-sim run for one test (or another program that links a port the
+// same way and prints "COM<n> <device>" first): started on a given port
+// folder, stopped (and its link removed) when the object goes.
 class SimProcess {
 public:
     SimProcess() = default;
@@ -15,7 +16,8 @@ public:
     SimProcess &operator=(const SimProcess &) = delete;
 
     // Starts the simulator and waits (at most 5 s) for the port it serves.
-    bool Start(const QString &folder, const QStringList &options = {});
+    bool Start(const QString &folder, const QStringList &options = {},
+               const QString &program = QStringLiteral(KV7_SIM_PATH));
     void Stop();
 
     int Port() const { return m_port; }
@@ -24,6 +26,8 @@ public:
     QStringList Lines();
     // Waits (at most `ms`) until it printed `line`.
     bool WaitForLine(const QString &line, int ms = 5000);
+    // Waits (at most `ms`) until the program ended by itself; its exit code, or -1.
+    int WaitForExit(int ms = 5000);
 
 private:
     void ReadLines();
