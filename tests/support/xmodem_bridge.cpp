@@ -1,0 +1,344 @@
+// A firmware receiver on a pseudo-terminal for the upload tests: it links
+// the terminal as COM<n>, sits through the boot frame, answers the "{"
+// handshake and then hands the line to lrzsz rx, which receives the image
+// by XMODEM (128-byte blocks, 8-bit checksum) into a file.
+//
+//   xmodem_bridge --folder DIR --com N --out FILE [--rx PATH] [--no-handshake]
+//
+// Prints "COM<n> <device>" once the link is in place and exits with rx's
+// status, removing the link. --no-handshake starts rx at once, for a plain
+// XMODEM sender such as lrzsz sx.
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <cstddef>
+
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char Brace = '{';
+// The sender repeats its "{" every 10 ms; this much quiet means it stopped.
+constexpr int QuietMs = 30;
+
+volatile sig_atomic_t g_signal = 0;
+
+void OnSignal(int sig)
+{
+    g_signal = sig;
+}
+
+void OnChild(int) {}
+
+// The signals stay blocked but for the waits, which unblock them
+// atomically, so none can slip in between a check and a wait.
+sigset_t g_waitMask;
+
+void CatchSignals()
+{
+    struct sigaction sa {};
+    ::sigemptyset(&sa.sa_mask);
+    sa.sa_handler = OnSignal;
+    sigset_t blocked;
+    ::sigemptyset(&blocked);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(sig, &sa, nullptr);
+        ::sigaddset(&blocked, sig);
+    }
+    sa.sa_handler = OnChild;
+    ::sigaction(SIGCHLD, &sa, nullptr);
+    ::sigaddset(&blocked, SIGCHLD);
+    ::sigprocmask(SIG_BLOCK, &blocked, &g_waitMask);
+}
+
+struct Options {
+    std::string folder;
+    std::string out;
+    std::string rx = "/usr/bin/rx";
+    int com = 0;
+    bool handshake = true;
+};
+
+std::string g_link;
+std::string g_device;
+
+// Only our own link: another bridge may have taken the number since.
+void RemoveLink()
+{
+    if (g_link.empty())
+        return;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(g_link.c_str(), target, sizeof target);
+    if (n > 0 && std::string(target, size_t(n)) == g_device)
+        ::unlink(g_link.c_str());
+    g_link.clear();
+}
+
+[[noreturn]] void Fail(const std::string &what)
+{
+    std::fprintf(stderr, "xmodem_bridge: %s: %s\n", what.c_str(), std::strerror(errno));
+    RemoveLink();
+    std::exit(2);
+}
+
+[[noreturn]] void Usage()
+{
+    std::fprintf(stderr, "usage: xmodem_bridge --folder DIR --com N --out FILE [--rx PATH] [--no-handshake]\n");
+    std::exit(2);
+}
+
+Options Parse(int argc, char **argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--no-handshake") {
+            o.handshake = false;
+            continue;
+        }
+        if (i + 1 >= argc)
+            Usage();
+        const char *v = argv[++i];
+        if (a == "--folder")
+            o.folder = v;
+        else if (a == "--com")
+            o.com = std::atoi(v);
+        else if (a == "--out")
+            o.out = v;
+        else if (a == "--rx")
+            o.rx = v;
+        else
+            Usage();
+    }
+    if (o.folder.empty() || o.out.empty() || o.com < 1 || o.com > 255)
+        Usage();
+    return o;
+}
+
+[[noreturn]] void ExitOnSignal()
+{
+    RemoveLink();
+    std::_Exit(128 + g_signal);
+}
+
+// The master of a new raw pseudo-terminal. The slave we keep open, so the
+// client closing and reopening it never hangs the line up.
+int OpenTerminal(int *slave)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        Fail("cannot open a pseudo-terminal");
+    const char *name = ::ptsname(master);
+    if (!name)
+        Fail("cannot name the pseudo-terminal");
+    g_device = name;
+    *slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (*slave < 0)
+        Fail("cannot open " + g_device);
+    termios t {};
+    if (::tcgetattr(*slave, &t) != 0)
+        Fail("cannot read the settings of " + g_device);
+    ::cfmakeraw(&t);
+    if (::tcsetattr(*slave, TCSANOW, &t) != 0)
+        Fail("cannot set " + g_device + " raw");
+    return master;
+}
+
+void Link(const Options &o)
+{
+    if (::mkdir(o.folder.c_str(), 0700) != 0 && errno != EEXIST)
+        Fail("cannot create " + o.folder);
+    const std::string link = o.folder + "/COM" + std::to_string(o.com);
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0) {
+        // A dangling link is left over from a run that was killed.
+        if (!S_ISLNK(st.st_mode) || ::stat(link.c_str(), &st) == 0) {
+            errno = EEXIST;
+            Fail("cannot link " + link);
+        }
+        ::unlink(link.c_str());
+    }
+    if (::symlink(g_device.c_str(), link.c_str()) != 0)
+        Fail("cannot link " + link);
+    g_link = link;
+}
+
+long long NowMs()
+{
+    timespec ts {};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+// Waits at most `ms` (-1: for ever) for one byte; false on a timeout.
+bool ReadByte(int fd, int ms, char *c)
+{
+    for (;;) {
+        if (g_signal)
+            ExitOnSignal();
+        pollfd p {fd, POLLIN, 0};
+        timespec limit {ms / 1000, (ms % 1000) * 1000000L};
+        const int r = ::ppoll(&p, 1, ms < 0 ? nullptr : &limit, &g_waitMask);
+        if (r == 0)
+            return false;
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail("cannot wait for " + g_device);
+        }
+        const ssize_t n = ::read(fd, c, 1);
+        if (n == 1)
+            return true;
+        if (n < 0 && errno != EINTR && errno != EAGAIN)
+            Fail("cannot read " + g_device);
+    }
+}
+
+// Everything before the first "{" is the boot frame at the old speed. Once
+// the "{"s stop, one "{" answers them, and the sender's "{" confirms.
+void Handshake(int master)
+{
+    char c = 0;
+    do
+        ReadByte(master, -1, &c);
+    while (c != Brace);
+    long long last = NowMs();
+    for (;;) {
+        const int left = int(last + QuietMs - NowMs());
+        if (left <= 0 || !ReadByte(master, left, &c))
+            break;
+        if (c == Brace)
+            last = NowMs();
+    }
+    while (::write(master, &Brace, 1) != 1) {
+        if (errno != EINTR)
+            Fail("cannot write " + g_device);
+    }
+    do
+        ReadByte(master, -1, &c);
+    while (c != Brace);
+}
+
+// rx discards its unread input after every ACK. On a real line the next
+// block cannot have arrived by then; on a pty the sender's answer is
+// already there and is lost, which costs rx a 6 s timeout. So in rx's
+// process every tcflush() succeeds without doing anything.
+bool KeepInputOnFlush()
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ioctl, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, TCFLSH, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program {static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0
+        && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// rx straight on the line (a relay would change the timing). It refuses
+// absolute names unless unrestricted, so it runs in the file's folder.
+pid_t StartRx(const Options &o, int master)
+{
+    char rx[PATH_MAX];
+    if (!::realpath(o.rx.c_str(), rx))
+        Fail("cannot find " + o.rx);
+    const size_t slash = o.out.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : o.out.substr(0, slash + 1);
+    const std::string file = slash == std::string::npos ? o.out : o.out.substr(slash + 1);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        Fail("cannot start " + o.rx);
+    if (pid == 0) {
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD})
+            ::signal(sig, SIG_DFL);
+        ::sigprocmask(SIG_SETMASK, &g_waitMask, nullptr);
+        if (::dup2(master, 0) < 0 || ::dup2(master, 1) < 0 || ::chdir(dir.c_str()) != 0
+            || !KeepInputOnFlush())
+            std::_Exit(127);
+        // -X without -c: XMODEM with the 8-bit checksum, asked for by NAK.
+        ::execl(rx, rx, "-X", "-b", "-q", "-y", file.c_str(), static_cast<char *>(nullptr));
+        std::_Exit(127);
+    }
+    return pid;
+}
+
+// Closing the master hangs the line up, which drops what the client has not
+// read yet: rx's last ACK. So wait (briefly) until the client has it.
+void Drain(int slave)
+{
+    constexpr int StepMs = 10;
+    constexpr int MaxMs = 5000;
+    const timespec step {0, StepMs * 1000000L};
+    int waiting = 1;
+    for (int ms = 0; ms < MaxMs && waiting > 0; ms += StepMs) {
+        ::ppoll(nullptr, 0, &step, &g_waitMask);
+        if (g_signal)
+            ExitOnSignal();
+        if (::ioctl(slave, FIONREAD, &waiting) != 0)
+            break;
+    }
+}
+
+int WaitForRx(pid_t pid)
+{
+    int status = 0;
+    for (;;) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            break;
+        if (r < 0 && errno != EINTR)
+            Fail("cannot wait for rx");
+        if (g_signal) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, &status, 0);
+            ExitOnSignal();
+        }
+        if (r == 0)
+            ::sigsuspend(&g_waitMask);
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options o = Parse(argc, argv);
+    CatchSignals();
+
+    int slave = -1;
+    const int master = OpenTerminal(&slave);
+    Link(o);
+    std::printf("COM%d %s\n", o.com, g_device.c_str());
+    std::fflush(stdout);
+
+    if (o.handshake)
+        Handshake(master);
+    const int status = WaitForRx(StartRx(o, master));
+    Drain(slave);
+    RemoveLink();
+    return status;
+}
