@@ -73,12 +73,4 @@ bool SimProcess::WaitForLine(const QString &line, int ms)
     }
 }
 
-int SimProcess::WaitForExit(int ms)
-{
-    if (!m_process.waitForFinished(ms) && m_process.state() != QProcess::NotRunning)
-        return -1;
-    ReadLines();
-    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-}
-
 } // namespace kv7::test

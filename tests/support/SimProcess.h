@@ -26,8 +26,6 @@ public:
     QStringList Lines();
     // Waits (at most `ms`) until it printed `line`.
     bool WaitForLine(const QString &line, int ms = 5000);
-    // Waits (at most `ms`) until the program ended by itself; its exit code, or -1.
-    int WaitForExit(int ms = 5000);
 
 private:
     void ReadLines();

@@ -1,12 +1,16 @@
 // A firmware receiver on a pseudo-terminal for the upload tests: it links
 // the terminal as COM<n>, sits through the boot frame, answers the "{"
-// handshake and then hands the line to lrzsz rx, which receives the image
-// by XMODEM (128-byte blocks, 8-bit checksum) into a file.
+// handshake and then relays the line to lrzsz rx, which receives the image
+// by XMODEM (128-byte blocks, 8-bit checksum) into a file. The KV7's boot
+// loader numbers blocks 1..255 and then 1 again, where XMODEM goes on with
+// 0; the relay renumbers the frames in sequence, so rx accepts either.
 //
-//   xmodem_bridge --folder DIR --com N --out FILE [--rx PATH] [--no-handshake]
+//   xmodem_bridge --folder DIR --com N --out FILE [--rx PATH] [--no-handshake] [--stay]
 //
 // Prints "COM<n> <device>" once the link is in place and exits with rx's
-// status, removing the link. --no-handshake starts rx at once, for a plain
+// status, removing the link. With --stay it prints "rx exited <status>"
+// instead and keeps the line, as a device would, until it is signalled, so
+// the client can reopen the port. --no-handshake starts rx at once, for a plain
 // XMODEM sender such as lrzsz sx.
 
 #include <cerrno>
@@ -17,17 +21,12 @@
 #include <cstring>
 #include <string>
 
-#include <cstddef>
-
 #include <fcntl.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -75,6 +74,7 @@ struct Options {
     std::string rx = "/usr/bin/rx";
     int com = 0;
     bool handshake = true;
+    bool stay = false;
 };
 
 std::string g_link;
@@ -101,7 +101,7 @@ void RemoveLink()
 
 [[noreturn]] void Usage()
 {
-    std::fprintf(stderr, "usage: xmodem_bridge --folder DIR --com N --out FILE [--rx PATH] [--no-handshake]\n");
+    std::fprintf(stderr, "usage: xmodem_bridge --folder DIR --com N --out FILE [--rx PATH] [--no-handshake] [--stay]\n");
     std::exit(2);
 }
 
@@ -110,8 +110,8 @@ Options Parse(int argc, char **argv)
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--no-handshake") {
-            o.handshake = false;
+        if (a == "--no-handshake" || a == "--stay") {
+            (a == "--stay" ? o.stay : o.handshake) = a == "--stay";
             continue;
         }
         if (i + 1 >= argc)
@@ -237,28 +237,11 @@ void Handshake(int master)
     while (c != Brace);
 }
 
-// rx discards its unread input after every ACK. On a real line the next
-// block cannot have arrived by then; on a pty the sender's answer is
-// already there and is lost, which costs rx a 6 s timeout. So in rx's
-// process every tcflush() succeeds without doing anything.
-bool KeepInputOnFlush()
-{
-    sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_ioctl, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, TCFLSH, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | 0),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_fprog program {static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0
-        && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-}
-
-// rx straight on the line (a relay would change the timing). It refuses
-// absolute names unless unrestricted, so it runs in the file's folder.
-pid_t StartRx(const Options &o, int master)
+// rx on one end of a socket pair; the relay holds the other. A socket
+// also spares rx's habit of flushing its input after every ACK, which on a
+// pty throws away the sender's next block. rx refuses absolute names unless
+// unrestricted, so it runs in the file's folder.
+pid_t StartRx(const Options &o, int line)
 {
     char rx[PATH_MAX];
     if (!::realpath(o.rx.c_str(), rx))
@@ -273,8 +256,7 @@ pid_t StartRx(const Options &o, int master)
         for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGCHLD})
             ::signal(sig, SIG_DFL);
         ::sigprocmask(SIG_SETMASK, &g_waitMask, nullptr);
-        if (::dup2(master, 0) < 0 || ::dup2(master, 1) < 0 || ::chdir(dir.c_str()) != 0
-            || !KeepInputOnFlush())
+        if (::dup2(line, 0) < 0 || ::dup2(line, 1) < 0 || ::chdir(dir.c_str()) != 0)
             std::_Exit(127);
         // -X without -c: XMODEM with the 8-bit checksum, asked for by NAK.
         ::execl(rx, rx, "-X", "-b", "-q", "-y", file.c_str(), static_cast<char *>(nullptr));
@@ -300,22 +282,93 @@ void Drain(int slave)
     }
 }
 
-int WaitForRx(pid_t pid)
+// Gives consecutive block frames consecutive XMODEM numbers; a repeated
+// frame keeps the number of the one it repeats.
+class Renumber {
+public:
+    static constexpr size_t FrameSize = 132;
+
+    // Bytes from the sender; appends what rx is to get.
+    void Feed(const char *data, size_t n, std::string *out)
+    {
+        for (size_t i = 0; i < n; ++i) {
+            if (m_frame.empty() && data[i] != '\x01') {
+                *out += data[i]; // EOT, or anything outside a frame
+                continue;
+            }
+            m_frame += data[i];
+            if (m_frame.size() < FrameSize)
+                continue;
+            const auto number = static_cast<unsigned char>(m_frame[1]);
+            if (!m_started || number != m_lastNumber)
+                m_sequence = m_started ? (m_sequence + 1) & 0xFF : 1;
+            m_started = true;
+            m_lastNumber = number;
+            m_frame[1] = char(m_sequence);
+            m_frame[2] = char(255 - m_sequence);
+            *out += m_frame;
+            m_frame.clear();
+        }
+    }
+
+private:
+    std::string m_frame;
+    bool m_started = false;
+    unsigned char m_lastNumber = 0;
+    unsigned m_sequence = 0;
+};
+
+void WriteAll(int fd, const char *data, size_t n)
 {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0 && errno == EAGAIN) {
+            pollfd p {fd, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+            continue;
+        }
+        if (w <= 0)
+            Fail("cannot write");
+        data += w;
+        n -= size_t(w);
+    }
+}
+
+// Moves bytes both ways until rx ends; its exit status.
+int Relay(int master, int rx, pid_t pid)
+{
+    Renumber renumber;
+    char buffer[4096];
     int status = 0;
     for (;;) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            break;
-        if (r < 0 && errno != EINTR)
-            Fail("cannot wait for rx");
         if (g_signal) {
             ::kill(pid, SIGTERM);
             ::waitpid(pid, &status, 0);
             ExitOnSignal();
         }
-        if (r == 0)
-            ::sigsuspend(&g_waitMask);
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        pollfd p[2] = {{master, POLLIN, 0}, {rx, POLLIN, 0}};
+        // Once rx has ended, only pass on what it wrote last.
+        const int r = ::ppoll(ended == pid ? p + 1 : p, ended == pid ? 1 : 2, nullptr, &g_waitMask);
+        if (r < 0 && errno != EINTR)
+            Fail("cannot wait for the line");
+        if (ended != pid && (p[0].revents & POLLIN)) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                std::string out;
+                renumber.Feed(buffer, size_t(n), &out);
+                WriteAll(rx, out.data(), out.size());
+            }
+        }
+        if (r > 0 && (p[1].revents & (POLLIN | POLLHUP))) {
+            const ssize_t n = ::read(rx, buffer, sizeof buffer);
+            if (n > 0)
+                WriteAll(master, buffer, size_t(n));
+            else if (n == 0 && ended == pid)
+                break;
+        }
     }
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
@@ -337,8 +390,20 @@ int main(int argc, char **argv)
 
     if (o.handshake)
         Handshake(master);
-    const int status = WaitForRx(StartRx(o, master));
-    Drain(slave);
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        Fail("cannot connect rx");
+    const pid_t rx = StartRx(o, pair[1]);
+    ::close(pair[1]);
+    const int status = Relay(master, pair[0], rx);
+    if (o.stay) {
+        std::printf("rx exited %d\n", status);
+        std::fflush(stdout);
+        while (!g_signal)
+            ::sigsuspend(&g_waitMask);
+    } else {
+        Drain(slave);
+    }
     RemoveLink();
     return status;
 }
