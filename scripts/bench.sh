@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
-for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains; do
+for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sample_upload bench_firmware_upload; do
     echo "== $b"
     build/bench/$b
 done
