@@ -2,7 +2,11 @@
 
 #include "serial/PortMap.h"
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
+
+#include <unistd.h>
 
 namespace kv7 {
 
@@ -71,7 +75,19 @@ SerialResult QtSerialControl::ApplySettings(const SerialSettings &settings)
 
 SerialResult QtSerialControl::WriteDevice(const QByteArray &bytes)
 {
-    if (m_port.write(bytes) != bytes.size())
+    // With nothing queued, hand the bytes to the line directly: going through
+    // QSerialPort's buffer arms and disarms its write notifier on every
+    // write, which costs a wake-up of the event loop per block in an upload.
+    qsizetype done = 0;
+    if (m_port.bytesToWrite() == 0) {
+        const ssize_t n = ::write(int(m_port.handle()), bytes.constData(), size_t(bytes.size()));
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return SerialResult::Fail(QString::fromLocal8Bit(std::strerror(errno)));
+        done = n > 0 ? n : 0;
+    }
+    if (done == bytes.size())
+        return SerialResult::Ok();
+    if (m_port.write(bytes.constData() + done, bytes.size() - done) != bytes.size() - done)
         return SerialResult::Fail(m_port.errorString());
     // Push the bytes to the line now; what does not fit goes out from the
     // event loop, in order.
