@@ -55,7 +55,7 @@ double TimeSxToRx(const QString &image, const QString &outFile, QString *error, 
     QProcess rx;
     rx.start(QStringLiteral(KV7_XMODEM_BRIDGE_PATH),
              {QStringLiteral("--folder"), folder.path(), QStringLiteral("--com"), QStringLiteral("1"),
-              QStringLiteral("--out"), outFile, QStringLiteral("--no-handshake")});
+              QStringLiteral("--out"), outFile, QStringLiteral("--no-handshake"), QStringLiteral("--stay")});
     QByteArray line;
     while (!line.contains('\n') && rx.waitForReadyRead(int(deadline.remainingTime())))
         line += rx.readAllStandardOutput();
@@ -83,10 +83,15 @@ double TimeSxToRx(const QString &image, const QString &outFile, QString *error, 
     ::close(terminal);
 
     const QString sxError = Finish(sx, QStringLiteral("sx"), deadline);
-    if (!sxError.isEmpty())
-        rx.terminate();
-    const QString rxError = Finish(rx, QStringLiteral("rx"), deadline);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    // The bridge keeps the line until told, so sx surely reads rx's last ACK.
+    QByteArray rest;
+    while (sxError.isEmpty() && !rest.contains("rx exited") && rx.waitForReadyRead(int(deadline.remainingTime())))
+        rest += rx.readAllStandardOutput();
+    rx.terminate();
+    QString rxError = Finish(rx, QStringLiteral("rx"), deadline);
+    if (rest.contains("rx exited") && !rest.contains("rx exited 0\n"))
+        rxError = QStringLiteral("rx failed: %1").arg(QString::fromLatin1(rest.trimmed()));
     if (!sxError.isEmpty() || !rxError.isEmpty())
         return Fail(error, sxError.isEmpty() ? rxError : sxError);
     return seconds;
