@@ -24,8 +24,8 @@ int Channel(const QByteArray &param)
 Device::Handler Device::HandlerFor(const Frame &frame)
 {
     // Commands with an answer of their own; every other word, known or sent
-    // with Send String, is echoed. The sample area ("&PF", "&HX") and the
-    // boot loader ("$BT") are echoed for now and get their entries here.
+    // with Send String, is echoed. A boot loader command gets no reply at
+    // all (EntersBootLoader), so it has no entry.
     static const struct {
         const char *word;
         Handler handler;
@@ -33,6 +33,8 @@ Device::Handler Device::HandlerFor(const Frame &frame)
         {"GAV", &Device::GetGain},
         {"AV ", &Device::SetGain},
         {"GV ", &Device::Version},
+        {"&PF", &Device::SelectArea},
+        {"&HX", &Device::SampleLine},
     };
     if (!frame.isShort) {
         for (const auto &entry : table)
@@ -40,6 +42,11 @@ Device::Handler Device::HandlerFor(const Frame &frame)
                 return entry.handler;
     }
     return &Device::Echo;
+}
+
+bool Device::EntersBootLoader(const Frame &frame)
+{
+    return !frame.isShort && frame.word == "$BT" && frame.param.isEmpty();
 }
 
 QByteArray Device::Reply(const Frame &frame)
@@ -98,6 +105,19 @@ QByteArray Device::SetGain(const Frame &frame)
         return Refuse(frame);
     gains[size_t(channel - 1)] = std::min(p.mid(1).toInt(), 127);
     return Echo(frame);
+}
+
+QByteArray Device::SelectArea(const Frame &frame)
+{
+    samples.Select(frame.param);
+    return Wrap(status, QByteArray("&PF") + STX + frame.param + ';' + sampleStatus);
+}
+
+QByteArray Device::SampleLine(const Frame &frame)
+{
+    // Always with an STX: that is all the host waits for.
+    const bool accepted = frame.hasParam && samples.Line(frame.param);
+    return Wrap(status, QByteArray("&HX") + STX + (accepted ? '0' : 'E'));
 }
 
 } // namespace kv7::sim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/FrameParser.h"
+#include "sim/SampleArea.h"
 
 #include <QByteArray>
 #include <array>
@@ -15,8 +16,13 @@ public:
     char status = 'R';
     // Channels 1-8, 0..127.
     std::array<int, 8> gains{};
+    // What the area reply tells of the sample store; '0' lets the host go on.
+    char sampleStatus = '0';
+    SampleArea samples;
 
-    // The one reply frame for a command frame.
+    // SOH "$BT" [STX] EOT: no reply, the line belongs to the boot loader.
+    static bool EntersBootLoader(const Frame &frame);
+    // The one reply frame for any other command frame.
     QByteArray Reply(const Frame &frame);
 
 private:
@@ -30,6 +36,8 @@ private:
     QByteArray Version(const Frame &frame);
     QByteArray GetGain(const Frame &frame);
     QByteArray SetGain(const Frame &frame);
+    QByteArray SelectArea(const Frame &frame);
+    QByteArray SampleLine(const Frame &frame);
 };
 
 } // namespace kv7::sim

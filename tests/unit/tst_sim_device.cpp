@@ -1,5 +1,6 @@
 #include "sim/Device.h"
 #include "sim/FrameParser.h"
+#include "sim/SampleArea.h"
 
 #include <QtTest>
 
@@ -20,6 +21,21 @@ QList<Frame> FeedInChunks(FrameParser &parser, const QByteArray &wire, int chunk
     for (qsizetype i = 0; i < wire.size(); i += chunk)
         frames += parser.Feed(wire.mid(i, chunk));
     return frames;
+}
+
+// A sample line for 32 bytes: checksum, ":20:", index, ":", data.
+QByteArray Line(const QByteArray &data, int index)
+{
+    int sum = 0;
+    for (const char c : data)
+        sum ^= static_cast<unsigned char>(c);
+    const auto hex = [](int v, int width) { return QByteArray::number(v, 16).toUpper().rightJustified(width, '0'); };
+    return hex(sum, 2) + ":20:" + hex(index, 4) + ":" + data.toHex().toUpper();
+}
+
+QByteArray LineFrame(const QByteArray &line)
+{
+    return "\x01&HX\x02" + line + "\x04";
 }
 
 QByteArray Answer(Device &device, const QByteArray &wire)
@@ -200,8 +216,8 @@ private slots:
         QTest::newRow("with parameter") << B("\x01RCL\x02" "1\x04") << B("\x01RRCL\x02" "1\x04");
         QTest::newRow("without parameter") << B("\x01GB \x04") << B("\x01RGB \x04");
         QTest::newRow("short frame") << B("\x01\x14Pa\x04") << B("\x01RPa\x04");
-        QTest::newRow("boot loader, for now") << B("\x01$BT\x04") << B("\x01R$BT\x04");
-        QTest::newRow("sample area, for now") << B("\x01&PF\x02" "0\x04") << B("\x01R&PF\x02" "0\x04");
+        QTest::newRow("erase") << B("\x01&DA\x02" "01\x04") << B("\x01R&DA\x02" "01\x04");
+        QTest::newRow("boot loader with a parameter") << B("\x01$BT\x02" "x\x04") << B("\x01R$BT\x02" "x\x04");
         QTest::newRow("any word") << B("\x01hello\x02" "x\x04") << B("\x01Rhello\x02" "x\x04");
         QTest::newRow("GV with parameter") << B("\x01GV \x02" "1\x04") << B("\x01RGV \x02" "1\x04");
     }
@@ -212,6 +228,86 @@ private slots:
         QFETCH(QByteArray, reply);
         Device device;
         QCOMPARE(Answer(device, wire), reply);
+    }
+
+    void bootLoaderCommandIsRecognised()
+    {
+        FrameParser parser;
+        const QList<Frame> frames = parser.Feed(B("\x01$BT\x02\x04\x01$BT\x04\x01$BT\x02" "1\x04\x01\x14$B\x04"));
+        QCOMPARE(frames.size(), 4);
+        QVERIFY(Device::EntersBootLoader(frames[0]));
+        QVERIFY(Device::EntersBootLoader(frames[1]));
+        QVERIFY(!Device::EntersBootLoader(frames[2]));
+        QVERIFY(!Device::EntersBootLoader(frames[3]));
+    }
+
+    // --- Sample area ---
+
+    void areaReplyCarriesSampleStatus()
+    {
+        Device device;
+        QCOMPARE(Answer(device, B("\x01&PF\x02" "01\x04")), B("\x01R&PF\x02" "01;0\x04"));
+        QCOMPARE(device.samples.Area(), B("01"));
+        device.status = 'C';
+        device.sampleStatus = 'B';
+        QCOMPARE(Answer(device, B("\x01&PF\x02" "7A\x04")), B("\x01" "C&PF\x02" "7A;B\x04"));
+        QCOMPARE(device.samples.Area(), B("7A"));
+    }
+
+    void sampleLinesAreCheckedAndKept()
+    {
+        const QByteArray ok = B("\x01R&HX\x02" "0\x04");
+        const QByteArray refused = B("\x01R&HX\x02" "E\x04");
+        const QByteArray a(32, '\x5a');
+        QByteArray b(32, '\0');
+        b[0] = '\x01';
+        b[31] = '\xff';
+        Device device;
+        // Before any area there is nowhere to put a line.
+        QCOMPARE(Answer(device, LineFrame(Line(a, 0))), refused);
+
+        Answer(device, B("\x01&PF\x02" "01\x04"));
+        QCOMPARE(device.samples.TakeEvents().size(), 2);
+        const QByteArray first = Line(b, 0);
+        QCOMPARE(first, "FE:20:0000:01" + QByteArray(60, '0') + "FF");
+        QCOMPARE(Answer(device, LineFrame(first)), ok);
+        QByteArray wrongSum = Line(a, 1);
+        wrongSum[1] = '1';
+        QCOMPARE(Answer(device, LineFrame(wrongSum)), refused);
+        // Index 2 expected; each line counts, so one bad line spoils only itself.
+        QCOMPARE(Answer(device, LineFrame(Line(a, 3))), refused);
+        QCOMPARE(Answer(device, LineFrame(Line(a, 3))), ok);
+        QCOMPARE(Answer(device, LineFrame(Line(a, 4).toLower())), refused);
+        QCOMPARE(Answer(device, LineFrame(Line(a, 5).chopped(2))), refused);
+        QCOMPARE(Answer(device, LineFrame(Line(a, 6).replace(2, 4, ":10:"))), refused);
+        QCOMPARE(Answer(device, B("\x01&HX\x04")), refused);
+        QCOMPARE(device.samples.Data(), b + a);
+
+        const QList<SampleArea::Event> events = device.samples.TakeEvents();
+        QCOMPARE(events.size(), 7);
+        QCOMPARE(events[1].kind, SampleArea::Event::Rejected);
+        QCOMPARE(events[1].index, 1);
+        QCOMPARE(events[3].kind, SampleArea::Event::Accepted);
+        QCOMPARE(events[3].index, 3);
+
+        // A new selection starts the area afresh.
+        Answer(device, B("\x01&PF\x02" "02\x04"));
+        QVERIFY(device.samples.Data().isEmpty());
+        QCOMPARE(Answer(device, LineFrame(Line(a, 0))), ok);
+        QCOMPARE(device.samples.Data(), a);
+    }
+
+    void sampleIndexWrapsAfterFFFF()
+    {
+        const QByteArray ok = B("\x01R&HX\x02" "0\x04");
+        const QByteArray a(32, 'x');
+        Device device;
+        Answer(device, B("\x01&PF\x02" "01\x04"));
+        device.samples.expectedIndex = 0xFFFE;
+        QCOMPARE(Answer(device, LineFrame(Line(a, 0xFFFE))), ok);
+        QCOMPARE(Answer(device, LineFrame(Line(a, 0xFFFF))), ok);
+        QCOMPARE(Answer(device, LineFrame(Line(a, 0))), ok);
+        QCOMPARE(device.samples.Data().size(), 3 * 32);
     }
 
     void versionHasABody()
