@@ -6,15 +6,38 @@
 
 namespace kv7::sim {
 
+namespace {
+
+// A one-character option; a control byte would break the framing.
+bool PrintableChar(const QCommandLineParser &p, const QCommandLineOption &option, char *value, QString *error)
+{
+    if (!p.isSet(option))
+        return true;
+    const QByteArray s = p.value(option).toLatin1();
+    if (s.size() != 1 || s[0] < ' ' || s[0] > '~') {
+        *error = QStringLiteral("--%1 needs one printable character").arg(option.names().first());
+        return false;
+    }
+    *value = s[0];
+    return true;
+}
+
+} // namespace
+
 std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QString *error)
 {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "A simulated KV7 on a pseudo-terminal. It links the terminal as COM<n> in the port folder, prints\n"
         "\"COM<n> <device>\" and answers every command frame with a reply frame (SOH, status letter,\n"
-        "body, EOT). It keeps eight gains for \"GAV\" and \"AV \". It prints \"line <speed>\" whenever\n"
-        "the program on the other side changes the line speed. Ends on SIGINT (Ctrl-C), SIGTERM or SIGHUP\n"
-        "and removes its link. Exit codes: 0 stopped, 2 bad options or port taken, 1 system error."));
+        "body, EOT). It keeps eight gains for \"GAV\" and \"AV \". \"&PF\" selects a sample area (reply\n"
+        "<area>;<sample status>, log \"area <area>\"); each \"&HX\" line after it is checked (reply 0, or E\n"
+        "and log \"bad line <index>\") and its 32 bytes kept. \"$BT\" gets no reply: it starts the boot\n"
+        "loader (log \"boot\"), which answers the \"{\" handshake, takes 132-byte blocks (ACK or NAK each)\n"
+        "until EOT, logs \"image <bytes> bytes\" and goes back to command frames. It prints\n"
+        "\"line <speed>\" whenever the program on the other side changes the line speed. Ends on SIGINT\n"
+        "(Ctrl-C), SIGTERM or SIGHUP and removes its link. Exit codes: 0 stopped, 2 bad options or port\n"
+        "taken, 1 system error."));
     p.addHelpOption();
     const QCommandLineOption com(QStringLiteral("com"), QStringLiteral("Port number to link, 1-255 (default: the lowest free). A dangling link is replaced, a live one is an error."), QStringLiteral("N"));
     const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("Port folder (default: %1).").arg(PortFolder::DefaultPath()), QStringLiteral("DIR"));
@@ -24,8 +47,17 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption garbage(QStringLiteral("garbage"), QStringLiteral("Send TEXT (Latin-1) before every reply, in the same write."), QStringLiteral("TEXT"));
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never reply (frames are still read, and logged with --verbose)."));
     const QCommandLineOption gains(QStringLiteral("gains"), QStringLiteral("Initial gains of channels 1-8, comma-separated (default: all 0)."), QStringLiteral("LIST"));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every frame received and every reply; control bytes show as <n>."));
-    p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose});
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every frame received and every reply, every sample line and every block; control bytes show as <n>."));
+    const QCommandLineOption sampleStatus(QStringLiteral("sample-status"), QStringLiteral("Sample status in the \"&PF\" reply (default: 0, the host then sends the lines)."), QStringLiteral("C"));
+    const QCommandLineOption samples(QStringLiteral("samples"), QStringLiteral("Keep the bytes of the area being uploaded in FILE, replaced on every \"&PF\"."), QStringLiteral("FILE"));
+    const QCommandLineOption image(QStringLiteral("image"), QStringLiteral("Write the image the boot loader received to FILE (replaced), padding of the last block included."), QStringLiteral("FILE"));
+    const QCommandLineOption nakEvery(QStringLiteral("nak-every"), QStringLiteral("Boot loader: answer every K-th block frame with NAK although it was good."), QStringLiteral("K"));
+    const QCommandLineOption nakEot(QStringLiteral("nak-eot"), QStringLiteral("Boot loader: answer the first EOT with NAK."));
+    const QCommandLineOption badReply(QStringLiteral("bad-reply"), QStringLiteral("Boot loader: send TEXT (Latin-1) as a write of its own about 5 ms before every ACK or NAK."), QStringLiteral("TEXT"));
+    const QCommandLineOption bootSilent(QStringLiteral("boot-silent"), QStringLiteral("Boot loader: never answer anything."));
+    const QCommandLineOption stallAfterFirst(QStringLiteral("stall-after-first"), QStringLiteral("Boot loader: answer the \"{\" handshake, then nothing more."));
+    p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose, sampleStatus, samples,
+                  image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst});
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return std::nullopt;
@@ -47,14 +79,15 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
             return std::nullopt;
         }
     }
-    if (p.isSet(status)) {
-        const QByteArray s = p.value(status).toLatin1();
-        // A control byte as status would break the framing.
-        if (s.size() != 1 || s[0] < ' ' || s[0] > '~') {
-            *error = QStringLiteral("--status needs one printable character");
+    if (!PrintableChar(p, status, &o.status, error) || !PrintableChar(p, sampleStatus, &o.sampleStatus, error))
+        return std::nullopt;
+    if (p.isSet(nakEvery)) {
+        bool ok = false;
+        o.nakEvery = p.value(nakEvery).toInt(&ok);
+        if (!ok || o.nakEvery < 1) {
+            *error = QStringLiteral("--nak-every needs a number from 1 up");
             return std::nullopt;
         }
-        o.status = s[0];
     }
     if (p.isSet(gains)) {
         const QStringList list = p.value(gains).split(QLatin1Char(','));
@@ -73,6 +106,12 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     o.garbage = p.value(garbage).toLatin1();
     o.silent = p.isSet(silent);
     o.verbose = p.isSet(verbose);
+    o.samples = p.value(samples);
+    o.image = p.value(image);
+    o.nakEot = p.isSet(nakEot);
+    o.badReply = p.value(badReply).toLatin1();
+    o.bootSilent = p.isSet(bootSilent);
+    o.stallAfterFirst = p.isSet(stallAfterFirst);
     return o;
 }
 

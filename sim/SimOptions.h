@@ -19,6 +19,15 @@ struct SimOptions {
     bool silent = false;
     bool verbose = false;
     std::array<int, 8> gains{};
+    char sampleStatus = '0';
+    QString samples; // file for the last area's bytes, none when empty
+    // Boot loader
+    QString image;   // file for the received image, none when empty
+    int nakEvery = 0;
+    bool nakEot = false;
+    QByteArray badReply;
+    bool bootSilent = false;
+    bool stallAfterFirst = false;
 
     // Parses the command line; on failure returns nothing and sets `error`.
     // `--help` prints the help and exits.

@@ -1,6 +1,9 @@
 #include "sim/Simulator.h"
 
-#include <QTimer>
+#include "commands/ControlChars.h"
+
+#include <QFile>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -18,12 +21,34 @@ QByteArray Readable(const QByteArray &bytes)
     return out;
 }
 
+QByteArray Hex4(int value)
+{
+    return QByteArray::number(value, 16).toUpper().rightJustified(4, '0');
+}
+
+// The host writes its "{" about 10 ms apart; this much quiet ends the burst.
+constexpr int SyncQuietMs = 30;
+// Gap between a --bad-reply text and its reply, so each is a read of its own.
+constexpr int BadReplyGapMs = 5;
+
+void WriteFailed(const QString &path, const QString &why)
+{
+    std::fprintf(stderr, "kv7-sim: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
+}
+
 } // namespace
 
 Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_options(std::move(options))
 {
     m_device.status = m_options.status;
     m_device.gains = m_options.gains;
+    m_device.sampleStatus = m_options.sampleStatus;
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(SyncQuietMs);
+    connect(&m_quiet, &QTimer::timeout, this, [this] {
+        if (m_boot)
+            OnBootStep(m_boot->QuietElapsed());
+    });
     connect(&m_port, &PtyPort::Received, this, &Simulator::OnReceived);
     connect(&m_port, &PtyPort::SpeedChanged, this, [this](int baud) { Log("line " + QByteArray::number(baud)); });
 }
@@ -45,12 +70,30 @@ void Simulator::Log(const QByteArray &line)
 
 void Simulator::OnReceived(const QByteArray &bytes)
 {
+    // Block frames start with SOH too, so the parser must not see them.
+    if (m_boot)
+        OnBootStep(m_boot->Feed(bytes));
+    else
+        OnFrames(bytes);
+}
+
+void Simulator::OnFrames(const QByteArray &bytes)
+{
     for (const Frame &frame : m_parser.Feed(bytes)) {
-        const QByteArray reply = m_device.Reply(frame);
         if (m_options.verbose) {
             const QByteArray word = frame.isShort ? "<20>" + frame.word : frame.word;
             Log("got " + Readable("\x01" + word + (frame.hasParam ? "\x02" + frame.param : QByteArray()) + "\x04"));
         }
+        if (Device::EntersBootLoader(frame)) {
+            // The host waits before its first "{", so nothing of the
+            // transfer can be among the frames still to come.
+            m_boot = std::make_unique<BootLoader>(BootLoader::Faults{m_options.nakEvery, m_options.nakEot});
+            m_bootReplies = 0;
+            Log("boot");
+            return;
+        }
+        const QByteArray reply = m_device.Reply(frame);
+        OnSampleEvents();
         if (m_options.silent)
             continue;
         if (m_options.verbose)
@@ -58,6 +101,94 @@ void Simulator::OnReceived(const QByteArray &bytes)
         const QByteArray once = m_options.garbage + reply;
         Send(m_options.doubled ? once + once : once);
     }
+}
+
+void Simulator::OnSampleEvents()
+{
+    const SampleArea &samples = m_device.samples;
+    for (const SampleArea::Event &event : m_device.samples.TakeEvents()) {
+        if (event.kind == SampleArea::Event::Rejected) {
+            Log("bad line " + Hex4(event.index));
+            continue;
+        }
+        if (event.kind == SampleArea::Event::Selected)
+            Log("area " + samples.Area());
+        else if (m_options.verbose)
+            Log("sample " + Hex4(event.index));
+        if (m_options.samples.isEmpty())
+            continue;
+        // A new area empties the file, every line adds its bytes.
+        QFile file(m_options.samples);
+        const bool selected = event.kind == SampleArea::Event::Selected;
+        const QByteArray bytes = selected ? QByteArray() : samples.Data().right(SampleArea::LineBytes);
+        if (!file.open(selected ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append)
+            || file.write(bytes) != bytes.size())
+            WriteFailed(m_options.samples, file.errorString());
+    }
+}
+
+void Simulator::OnBootStep(const BootLoader::Step &step)
+{
+    if (step.armQuiet)
+        m_quiet.start();
+    if (m_options.verbose)
+        for (const BootLoader::Note &note : step.notes)
+            LogBootNote(note);
+    for (const char reply : step.replies)
+        SendBootReply(reply);
+    if (!step.finished)
+        return;
+    SaveImage();
+    m_boot.reset();
+    m_quiet.stop();
+    m_parser = FrameParser();
+    if (!step.rest.isEmpty())
+        OnFrames(step.rest);
+}
+
+void Simulator::LogBootNote(const BootLoader::Note &note)
+{
+    static const char *const verdicts[] = {"ack", "repeat ack", "nak", "forced nak", "nak", "ack"};
+    const QByteArray what = note.kind == BootLoader::Note::EndRefused || note.kind == BootLoader::Note::End
+        ? QByteArray("eot")
+        : "block " + QByteArray::number(note.block);
+    Log(what + ' ' + verdicts[note.kind]);
+}
+
+void Simulator::SaveImage()
+{
+    const QByteArray &image = m_boot->Image();
+    if (!m_options.image.isEmpty()) {
+        QSaveFile file(m_options.image);
+        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size() || !file.commit())
+            WriteFailed(m_options.image, file.errorString());
+    }
+    Log("image " + QByteArray::number(image.size()) + " bytes");
+}
+
+void Simulator::SendBootReply(char reply)
+{
+    if (m_options.bootSilent || (m_options.stallAfterFirst && m_bootReplies > 0))
+        return;
+    ++m_bootReplies;
+    const bool badFirst = !m_options.badReply.isEmpty() && (reply == ACK || reply == NAK);
+    if (badFirst)
+        m_port.Write(m_options.badReply);
+    // Behind a text, or behind a reply that still waits for its gap.
+    if (badFirst || !m_delayed.isEmpty()) {
+        m_delayed += reply;
+        QTimer::singleShot(BadReplyGapMs, Qt::PreciseTimer, this, &Simulator::SendNextDelayed);
+        return;
+    }
+    m_port.Write(QByteArray(1, reply));
+}
+
+void Simulator::SendNextDelayed()
+{
+    if (m_delayed.isEmpty())
+        return;
+    m_port.Write(m_delayed.left(1));
+    m_delayed.remove(0, 1);
 }
 
 void Simulator::Send(const QByteArray &reply)

@@ -1,17 +1,22 @@
 #pragma once
 
+#include "sim/BootLoader.h"
 #include "sim/Device.h"
 #include "sim/FrameParser.h"
 #include "sim/PtyPort.h"
 #include "sim/SimOptions.h"
 
 #include <QObject>
+#include <QTimer>
+
+#include <memory>
 
 namespace kv7::sim {
 
 // Wires the pseudo-terminal to the device and shapes how replies go out
-// (split, doubled, with garbage, or not at all). Received bytes all go
-// through the frame parser; a boot-loader mode would take them here instead.
+// (split, doubled, with garbage, or not at all). Received bytes go through
+// the frame parser, or to the boot loader while one runs; the simulator
+// keeps its clock, logs its events and writes the files.
 class Simulator : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +28,13 @@ public:
 
 private:
     void OnReceived(const QByteArray &bytes);
+    void OnFrames(const QByteArray &bytes);
+    void OnSampleEvents();
+    void OnBootStep(const BootLoader::Step &step);
+    void LogBootNote(const BootLoader::Note &note);
+    void SaveImage();
+    void SendBootReply(char reply);
+    void SendNextDelayed();
     void Send(const QByteArray &reply);
     void SendNextSplitByte();
     void Log(const QByteArray &line);
@@ -32,6 +44,12 @@ private:
     FrameParser m_parser;
     Device m_device;
     QByteArray m_splitQueue;
+    // Set while the boot loader has the line.
+    std::unique_ptr<BootLoader> m_boot;
+    QTimer m_quiet;
+    int m_bootReplies = 0;
+    // Boot replies that wait behind their --bad-reply text.
+    QByteArray m_delayed;
 };
 
 } // namespace kv7::sim
