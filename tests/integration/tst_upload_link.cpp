@@ -1,0 +1,121 @@
+#include "commands/SampleUpload.h"
+#include "firmware/FirmwareUpload.h"
+#include "tests/support/EventWait.h"
+#include "tests/support/SimLink.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QtTest>
+
+using namespace kv7;
+using test::SimLink;
+
+namespace {
+
+QByteArray RandomBytes(int size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (char &b : bytes)
+        b = char(random.bounded(256));
+    return bytes;
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray Padded(const QByteArray &image)
+{
+    return image + QByteArray(128 - image.size() % 128, '\x1A');
+}
+
+// Runs the firmware upload of `image` through the window; true when it
+// ended with the success message.
+bool UploadFirmware(SimLink &link, const QByteArray &image)
+{
+    const QString path = link.FilePath(QStringLiteral("firmware.bin"));
+    if (!WriteFile(path, image))
+        return false;
+    link.form->Text5->setText(path);
+    link.form->StartUpload();
+    if (!test::WaitUntil([&] { return !link.form->UploadActive; }, 60000))
+        return false;
+    return link.messages.texts == QStringList{QStringLiteral("Finished uploading firmware and all is OK!")};
+}
+
+} // namespace
+
+class TestUploadLink : public QObject {
+    Q_OBJECT
+private slots:
+    void firmwareArrivesByteForByte()
+    {
+        SimLink link;
+        const QString received = link.FilePath(QStringLiteral("received.bin"));
+        QVERIFY(link.Start({QStringLiteral("--image"), received, QStringLiteral("--nak-every"), QStringLiteral("97"),
+                            QStringLiteral("--nak-eot")}));
+        const QByteArray image = RandomBytes(100 * 1024, 7);
+        QVERIFY(UploadFirmware(link, image));
+        QVERIFY(link.sim.Lines().contains(QStringLiteral("line 115200")));
+        QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("image %1 bytes").arg(Padded(image).size())), 5000);
+        QCOMPARE(ReadFile(received), Padded(image));
+        // Back at the old speed and in command mode.
+        QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
+        QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("line 9600")), 5000);
+    }
+
+    void lrzszReceivesTheSameImage()
+    {
+        SimLink link;
+        const QString received = link.FilePath(QStringLiteral("rx.bin"));
+        QVERIFY(link.Start({QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--out"), received,
+                            QStringLiteral("--stay")},
+                           QStringLiteral(KV7_XMODEM_BRIDGE_PATH)));
+        const QByteArray image = RandomBytes(100 * 1024 + 77, 11);
+        QVERIFY(UploadFirmware(link, image));
+        QVERIFY(link.sim.WaitForLine(QStringLiteral("rx exited 0")));
+        QCOMPARE(ReadFile(received), Padded(image));
+    }
+
+    void silentBootLoaderTimesOut()
+    {
+        SimLink link;
+        QVERIFY(link.Start({QStringLiteral("--stall-after-first")}));
+        link.form->Firmware().StallTimer.setInterval(300);
+        QVERIFY(!UploadFirmware(link, RandomBytes(1000, 3)));
+        QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
+        QVERIFY(link.serial->PortOpen());
+        QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
+    }
+
+    void sampleArrivesByteForByte()
+    {
+        SimLink link;
+        const QString received = link.FilePath(QStringLiteral("samples.bin"));
+        QVERIFY(link.Start({QStringLiteral("--samples"), received}));
+        const QByteArray sample = RandomBytes(10 * 1024 + 5, 5);
+        const QString path = link.FilePath(QStringLiteral("take.SSS"));
+        QVERIFY(WriteFile(path, sample));
+        link.form->Text15->setText(path);
+        link.form->Text14->setText(QStringLiteral("3"));
+        link.form->Command1_Click(32);
+        QVERIFY(link.messages.texts.isEmpty());
+        const QByteArray expected = sample + QByteArray(32 - sample.size() % 32, '\0');
+        QTRY_COMPARE_WITH_TIMEOUT(ReadFile(received).size(), expected.size(), 5000);
+        QCOMPARE(ReadFile(received), expected);
+        QVERIFY(!link.sim.Lines().join(QLatin1Char('\n')).contains(QStringLiteral("bad line")));
+    }
+};
+
+QTEST_MAIN(TestUploadLink)
+#include "tst_upload_link.moc"
