@@ -92,11 +92,13 @@ void SampleUpload::SendLines(const QString &path)
     const qint64 lines = size == 0 ? 0 : size / LineBytes + 1;
     m_controls.progress->SetMaximum(double(lines));
     m_controls.progress->SetValue(0);
-    m_controls.progress->setVisible(lines > 0);
+    m_controls.progress->setVisible(true);
 
     QByteArray &lastReply = m_controls.decoder->LastReply;
-    // Exhausted only once a read came back short; an empty file sends nothing.
-    bool exhausted = size == 0;
+    // Exhausted only once a read came back short; an empty file sends
+    // nothing. Peeking, not the size, decides: files under /proc say 0.
+    char first = 0;
+    bool exhausted = file.peek(&first, 1) != 1;
     for (qint64 index = 0; !exhausted; ++index) {
         HexLine.clear();
         for (int i = 0; i < LineBytes; ++i) {

@@ -164,6 +164,13 @@ private slots:
         QCOMPARE(folder.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(folder.dir.path())});
         QCOMPARE(folder.messages.details, QStringList{QStringLiteral("It is a folder.")});
 
+        // Files under /proc report a size of 0 but are read all the same.
+        Sample proc;
+        proc.form->Text15->setText(QStringLiteral("/proc/self/status"));
+        proc.form->Command1[32]->click();
+        QVERIFY(proc.lines.size() > 1);
+        QVERIFY(proc.messages.texts.isEmpty());
+
         Sample closed;
         (void)closed.serial.SetPortOpen(false);
         closed.form->Command1[32]->click();
