@@ -1,6 +1,7 @@
 #include "serial/QtSerialControl.h"
 
 #include "serial/PortMap.h"
+#include "serial/PortPermission.h"
 
 #include <cerrno>
 #include <cstring>
@@ -46,8 +47,11 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
     if (path.isEmpty())
         return SerialResult::Fail(QStringLiteral("COM%1 does not exist").arg(port));
     m_port.setPortName(path);
-    if (!m_port.open(QIODevice::ReadWrite))
-        return SerialResult::Fail(QStringLiteral("%1: %2").arg(path, m_port.errorString()));
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QString advice = PermissionAdvice(path);
+        const QString why = QStringLiteral("%1: %2").arg(path, m_port.errorString());
+        return SerialResult::Fail(advice.isEmpty() ? why : why + QStringLiteral(". ") + advice);
+    }
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // What arrived before this open belongs to an earlier session (a reply
     // to a command sent before a speed change, say).

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace kv7 {
+
+// When the user may not read and write the device at `path`: what to do
+// about it (which group to join, and how). Empty when access is allowed or
+// refused for another reason.
+QString PermissionAdvice(const QString &path);
+
+} // namespace kv7
