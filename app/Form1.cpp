@@ -1,6 +1,8 @@
 #include "app/Form1.h"
 
 #include "app/MessageBoxes.h"
+#include "app/TabOrder.h"
+#include "app/Twips.h"
 #include "firmware/FirmwareUpload.h"
 #include "commands/CommandTable.h"
 #include "commands/SampleUpload.h"
@@ -38,6 +40,9 @@ Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages
     };
     CreateControls();
     ConnectControls();
+    // Left column (terminal, ports, uploads) top to bottom, then the right;
+    // after the gain panel has made its sliders focusable.
+    ApplyColumnTabOrder(this, 6540 / TwipsPerPixel, 120 / TwipsPerPixel);
 }
 
 Form1::~Form1() = default;

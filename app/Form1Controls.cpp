@@ -90,7 +90,9 @@ QLabel *Caption(QWidget *parent, const char *name, const char *text, const QRect
 
 QPushButton *Button(QWidget *parent, const char *name, const char *caption, const QRect &rect)
 {
-    return Place(new QPushButton(QString::fromLatin1(caption), parent), rect, name);
+    auto *button = Place(new QPushButton(QString::fromLatin1(caption), parent), rect, name);
+    button->setAccessibleName(button->text());
+    return button;
 }
 
 } // namespace
@@ -156,6 +158,27 @@ void Form1::CreateControls()
         const ButtonPlace &b = kCommand1[i];
         Command1[size_t(i)] = Button(this, "Command1", b.caption, Twips(b.left, b.top, b.width, b.height));
         Command1[size_t(i)]->setObjectName(QStringLiteral("Command1_%1").arg(i));
+    }
+
+    // Screen readers name the controls that have no caption of their own.
+    const struct {
+        QWidget *control;
+        const char *name;
+    } names[] = {
+        {Text1, "Terminal"}, {Text2, "Last reply"}, {cmbCommPort, "Comm port"}, {Combo1, "Speed"},
+        {Text4[3], "Gain for all channels"}, {Text3, "Sample"}, {Text7, "Duration"}, {Text10, "Chrono input"},
+        {Text8, "Chrono input number"}, {Text9, "Chrono time"}, {Text4[2], "Device baud rate"},
+        {Text11, "Sound file"}, {Text12, "Area to erase"}, {Text14, "Area to upload"}, {Text15, "Sample file"},
+        {Text5, "Firmware file"}, {Text4[0], "Command word"}, {Text4[1], "Command parameter"},
+        {ProgressBar1, "Upload progress"},
+    };
+    for (const auto &n : names)
+        n.control->setAccessibleName(QString::fromLatin1(n.name));
+    Command4->setAccessibleDescription(QStringLiteral("Choose the sample file"));
+    Command5->setAccessibleDescription(QStringLiteral("Choose the firmware file"));
+    for (int i = 0; i < 8; ++i) {
+        VScroll1[size_t(i)]->setAccessibleName(QStringLiteral("Gain %1").arg(i + 1));
+        Text13[size_t(i)]->setAccessibleName(QStringLiteral("Gain %1 value").arg(i + 1));
     }
 
     Timer1 = new QTimer(this);

@@ -6,6 +6,8 @@
 #include "terminal/TerminalPane.h"
 #include "tests/support/WindowRig.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -37,6 +39,48 @@ QStringList Items(const QComboBox *box)
 class TestForm1 : public QObject {
     Q_OBJECT
 private slots:
+    void tabGoesDownTheLeftColumnThenTheRight()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        Form1 *form = rig.form.get();
+        // Tab's path: the focus chain, less what cannot take focus.
+        QStringList path;
+        QWidget *w = form->Text1;
+        do {
+            if (w->parentWidget() == form && w->isEnabled() && w->isVisibleTo(form) && (w->focusPolicy() & Qt::TabFocus))
+                path << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != form->Text1);
+        const QStringList left{"Text1", "Text2", "cmbCommPort", "Combo1", "Command2_0", "Command1_0", "Command1_30",
+                               "Text4_2", "Command1_1", "Command1_2", "Text11", "Command1_33", "Command1_31",
+                               "Text12", "Command1_32", "Text14", "Text15", "Command4", "Command1_36", "Text5",
+                               "Command5"};
+        QCOMPARE(path.mid(0, left.size()), left);
+        QCOMPARE(path.mid(left.size(), 2), (QStringList{"Command1_5", "Command1_13"}));
+        QCOMPARE(path.mid(path.size() - 2), (QStringList{"Command1_29", "Command2_1"}));
+        QCOMPARE(path.size(), QSet<QString>(path.begin(), path.end()).size());
+
+        // And a real Tab key from the last of the left column.
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->Command5->setFocus();
+        QTest::keyClick(form->Command5, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form->Command1[5]);
+    }
+
+    void everyButtonIsNamedByItsCaption()
+    {
+        Rig rig({1});
+        const QList<QPushButton *> buttons = rig.form->findChildren<QPushButton *>();
+        QCOMPARE(buttons.size(), 37 + 2 + 3);
+        for (QPushButton *button : buttons) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(button);
+            QVERIFY(a);
+            QCOMPARE(a->text(QAccessible::Name), button->text());
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(rig.form->VScroll1[2])->text(QAccessible::Name), QStringLiteral("Gain 3"));
+    }
     void listsPortsWithTheirNumbersAndOpensTheFirst()
     {
         Rig rig({12, 1, 3});
