@@ -59,15 +59,22 @@ void Form1::ConnectControls()
     for (int i = 0; i < int(Command2.size()); ++i)
         connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
     connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(&m_serial, &SerialControl::PortLost, this, &Form1::OnPortLost);
     SampleUpload::Controls sample;
     sample.area = Text14;
     sample.file = Text15;
     sample.progress = ProgressBar1;
     sample.decoder = &Decoder;
     sample.send = [this](const QByteArray &f) { return SendFrame(f); };
+    sample.portOpen = [this] { return m_serial.PortOpen(); };
     m_sample = new SampleUpload(sample, m_messages, m_dialogs, this);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    m_gains = new GainPanel(VScroll1, Text13, Text4[3], [this](const QByteArray &f) { return SendFrame(f); }, this);
+    m_gains = new GainPanel(VScroll1, Text13, Text4[3],
+                            [this](const QByteArray &f) {
+                                m_lossReported = false;
+                                return SendFrame(f);
+                            },
+                            this);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
@@ -160,6 +167,7 @@ void Form1::Combo1_Click()
 
 void Form1::Command1_Click(int index)
 {
+    m_lossReported = false;
     CommandInputs in;
     in.soundFile = Text11->text();
     in.sendWord = Text4[0]->text();
@@ -196,7 +204,7 @@ void Form1::Command1_Click(int index)
 bool Form1::SendFrame(const QByteArray &frame)
 {
     const SerialResult sent = m_serial.Output(frame);
-    if (!sent.ok())
+    if (!sent.ok() && !m_lossReported)
         m_messages.Inform(QStringLiteral("The command %1 was not sent.").arg(Dump(frame)), sent.error);
     return sent.ok();
 }
@@ -302,6 +310,20 @@ void Form1::SetControlsEnabled(bool enabled)
             timer->stop();
     }
     Command3->setEnabled(false);
+}
+
+void Form1::OnPortLost(const QString &why)
+{
+    if (UploadActive)
+        return m_firmware->PortLost(why);
+    m_lossReported = true;
+    m_messages.Inform(QStringLiteral("The connection to COM%1 was lost.").arg(m_serial.CommPort()), why);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Command2_Click(1);
+    QWidget::closeEvent(event);
 }
 
 void Form1::ReopenPort()

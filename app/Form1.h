@@ -61,6 +61,7 @@ public:
     // Opens the port at its settings; a failure is reported.
     void ReopenPort();
     FirmwareUpload &Firmware() { return *m_firmware; }
+    void OnPortLost(const QString &why);
     SampleUpload &Sample() { return *m_sample; }
 
     // How "EXIT" ends the process; tests replace it.
@@ -107,6 +108,11 @@ public:
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
 
+protected:
+    // Closing the window ends the program as "EXIT" does, also in the
+    // middle of a paced run or an upload.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void CreateControls();
     // Writes one frame; a failure is reported and gives false.
@@ -128,6 +134,9 @@ private:
     // The port whose open failure was just reported, so start-up does not
     // report the same failure twice.
     int m_reportedPort = 0;
+    // A lost port was just reported: the writes that fail because of it
+    // until the next user action say nothing more.
+    bool m_lossReported = false;
     GainPanel *m_gains = nullptr;
     FirmwareUpload *m_firmware = nullptr;
     SampleUpload *m_sample = nullptr;

@@ -42,7 +42,7 @@ void SampleUpload::Upload()
     m_running = false;
 }
 
-bool SampleUpload::WaitForReply(const std::function<bool(const QByteArray &)> &fits)
+SampleUpload::Wait SampleUpload::WaitForReply(const std::function<bool(const QByteArray &)> &fits)
 {
     QElapsedTimer clock;
     clock.start();
@@ -50,9 +50,12 @@ bool SampleUpload::WaitForReply(const std::function<bool(const QByteArray &)> &f
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (fits(m_controls.decoder->LastReply))
-            return true;
+            return Wait::Fitting;
+        // The loss has been reported; no reply can come.
+        if (!m_controls.portOpen())
+            return Wait::PortLost;
         if (clock.elapsed() >= WaitLimitMs)
-            return false;
+            return Wait::TimedOut;
     }
 }
 
@@ -63,11 +66,13 @@ void SampleUpload::Run()
         return;
     lastReply.clear();
     std::optional<char> status;
-    const bool answered = WaitForReply([&status](const QByteArray &reply) {
+    const Wait answered = WaitForReply([&status](const QByteArray &reply) {
         status = AreaStatus(reply);
         return status.has_value();
     });
-    if (!answered) {
+    if (answered == Wait::PortLost)
+        return;
+    if (answered == Wait::TimedOut) {
         m_messages.Inform(QStringLiteral("The sample upload stopped because the device did not answer the area selection."));
         return;
     }
@@ -113,7 +118,10 @@ void SampleUpload::SendLines(const QString &path)
         lastReply.clear();
         if (!m_controls.send(SampleLineFrame(HexLine, index)))
             return;
-        if (!WaitForReply(IsLineReply)) {
+        const Wait answered = WaitForReply(IsLineReply);
+        if (answered == Wait::PortLost)
+            return;
+        if (answered == Wait::TimedOut) {
             return m_messages.Inform(QStringLiteral("The sample upload stopped because the device did not answer line %1 (index %2).")
                                          .arg(index + 1)
                                          .arg(Hex4(index)));

@@ -28,6 +28,7 @@ public:
         ReplyDecoder *decoder = nullptr;
         // Writes one frame; a failure is reported there and gives false.
         std::function<bool(const QByteArray &)> send;
+        std::function<bool()> portOpen;
     };
 
     static constexpr int LineBytes = 32;
@@ -46,9 +47,10 @@ public:
 
 private:
     void Run();
-    // Yields to events until `fits` accepts the last reply or the limit
-    // runs out; false on the limit.
-    bool WaitForReply(const std::function<bool(const QByteArray &)> &fits);
+    enum class Wait { Fitting, TimedOut, PortLost };
+    // Yields to events until `fits` accepts the last reply, the limit runs
+    // out or the port goes away.
+    Wait WaitForReply(const std::function<bool(const QByteArray &)> &fits);
     void SendLines(const QString &path);
 
     Controls m_controls;

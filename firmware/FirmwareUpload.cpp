@@ -157,7 +157,13 @@ void FirmwareUpload::TimeOut()
     StallTimer.stop();
 }
 
-void FirmwareUpload::Abandon(const QString &text, const QString &why)
+void FirmwareUpload::PortLost(const QString &why)
+{
+    Abandon(QStringLiteral("The firmware upload stopped: the connection to COM%1 was lost.").arg(m_serial.CommPort()),
+            why, false);
+}
+
+void FirmwareUpload::Abandon(const QString &text, const QString &why, bool reopen)
 {
     StallTimer.stop();
     m_form.Timer2->stop();
@@ -167,7 +173,8 @@ void FirmwareUpload::Abandon(const QString &text, const QString &why)
     m_form.ProgressBar1->setVisible(false);
     m_form.UploadActive = false;
     m_messages.Inform(text, why);
-    m_form.ReopenPort();
+    if (reopen)
+        m_form.ReopenPort();
 }
 
 } // namespace kv7

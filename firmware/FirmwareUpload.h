@@ -30,6 +30,8 @@ public:
     void OnReceive();
     // The wait for the device's first reply ran out.
     void Timer2_Timer();
+    // The port went away in the middle of the upload.
+    void PortLost(const QString &why);
 
     BlockTransfer Transfer;
     QString SavedSettings;
@@ -42,7 +44,7 @@ private:
     void Finish();
     void TimeOut();
     // Puts everything back after a serial failure and says why.
-    void Abandon(const QString &text, const QString &why);
+    void Abandon(const QString &text, const QString &why, bool reopen = true);
     void RestorePort();
 
     Form1 &m_form;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace kv7 {
@@ -33,6 +34,12 @@ QSerialPort::StopBits ToStopBits(const QString &s)
     return QSerialPort::OneStop;
 }
 
+bool HungUp(int fd)
+{
+    pollfd p {fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 } // namespace
 
 QtSerialControl::QtSerialControl(const PortMap &ports, QObject *parent) : SerialControl(parent), m_ports(ports)
@@ -50,7 +57,12 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString advice = PermissionAdvice(path);
         const QString why = QStringLiteral("%1: %2").arg(path, m_port.errorString());
-        return SerialResult::Fail(advice.isEmpty() ? why : why + QStringLiteral(". ") + advice);
+        if (!advice.isEmpty())
+            return SerialResult::Fail(why + QStringLiteral(". ") + advice);
+        // Allowed, yet refused: another program holds the port's lock.
+        if (m_port.error() == QSerialPort::PermissionError)
+            return SerialResult::Fail(why + QStringLiteral(". The port is in use by another program."));
+        return SerialResult::Fail(why);
     }
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // What arrived before this open belongs to an earlier session (a reply
@@ -85,8 +97,13 @@ SerialResult QtSerialControl::WriteDevice(const QByteArray &bytes)
     qsizetype done = 0;
     if (m_port.bytesToWrite() == 0) {
         const ssize_t n = ::write(int(m_port.handle()), bytes.constData(), size_t(bytes.size()));
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return SerialResult::Fail(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            // The device is gone: the same as when the read side notices.
+            if (errno == EIO || errno == ENXIO || errno == ENODEV)
+                Lose(why);
+            return SerialResult::Fail(why);
+        }
         done = n > 0 ? n : 0;
     }
     if (done == bytes.size())
@@ -111,8 +128,22 @@ void QtSerialControl::OnError(QSerialPort::SerialPortError error)
 {
     // A device that went away: release it, so the next write reports a
     // closed port instead of writing into nothing.
-    if (error == QSerialPort::ResourceError && m_port.isOpen())
-        m_port.close();
+    if (error == QSerialPort::NoError || !m_port.isOpen())
+        return;
+    // An unplugged adapter reports a resource error. A pseudo-terminal
+    // whose other side closed reports read, framing or break errors, again
+    // and again for as long as it stays open; its hang-up tells them apart
+    // from a real line fault.
+    if (error == QSerialPort::ResourceError || HungUp(int(m_port.handle())))
+        Lose(m_port.errorString());
+}
+
+void QtSerialControl::Lose(const QString &why)
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    emit PortLost(why);
 }
 
 } // namespace kv7

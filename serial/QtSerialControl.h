@@ -25,6 +25,7 @@ protected:
 
 private:
     void OnError(QSerialPort::SerialPortError error);
+    void Lose(const QString &why);
 
     const PortMap &m_ports;
     QSerialPort m_port;

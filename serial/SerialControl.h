@@ -38,6 +38,9 @@ public:
 signals:
     // Raised when received bytes are waiting.
     void OnComm();
+    // Raised once when an open port goes away by itself (the device was
+    // unplugged, the simulator ended); the port is closed by then.
+    void PortLost(const QString &why);
 
 protected:
     virtual bool IsDeviceOpen() const = 0;

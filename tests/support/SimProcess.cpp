@@ -11,6 +11,9 @@ SimProcess::~SimProcess()
 
 bool SimProcess::Start(const QString &folder, const QStringList &options, const QString &program)
 {
+    // A restart must wait for the new run's port line.
+    m_lines.clear();
+    m_partial.clear();
     m_process.setProgram(program);
     m_process.setArguments(QStringList{QStringLiteral("--folder"), folder} + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
