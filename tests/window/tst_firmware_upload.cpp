@@ -208,6 +208,25 @@ private slots:
         QVERIFY(up.form->Command5->isEnabled());
     }
 
+    void largeImagesAndDeviceFiles()
+    {
+        // 64 MiB: half a million blocks, still counted exactly.
+        Upload big(QByteArray(64 * 1024 * 1024, '\x5A'));
+        big.StartAndSync();
+        big.serial.Feed(Nak);
+        QCOMPARE(big.form->ProgressBar1->Maximum(), 524288.0);
+        QCOMPARE(big.serial.writes.last().size(), 132);
+        QCOMPARE(big.serial.writes.last().right(1), QByteArray(1, char((128 * 0x5A) % 256)));
+
+        // A device file never ends: it is not taken for an image.
+        Upload device;
+        device.form->Text5->setText(QStringLiteral("/dev/zero"));
+        device.serial.writes.clear();
+        device.form->StartUpload();
+        QCOMPARE(device.messages.texts, QStringList{QStringLiteral("File /dev/zero does not exist. Aborting upload.")});
+        QVERIFY(device.serial.writes.isEmpty());
+    }
+
     void serialFailuresPutEverythingBack()
     {
         // The boot command on a closed port.

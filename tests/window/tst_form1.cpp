@@ -69,6 +69,23 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), form->Command1[5]);
     }
 
+    void noiseStaysBoundedAndRepliesStillDecode()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        // 3 MiB of binary noise without a frame start, in 4 KiB reads.
+        QByteArray noise(4096, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 37) & 0xFF);
+        noise.replace('\x01', 'x');
+        for (int i = 0; i < 3 * 256; ++i)
+            rig.serial.Feed(noise);
+        QVERIFY(rig.form->RxBuffer.Size() <= rig.form->RxBuffer.Limit());
+        QVERIFY(rig.form->Text1->Model().Size() <= rig.form->Text1->Model().Limit());
+        rig.serial.Feed(QByteArray("\x01RGAV\x02" "7099\x04"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.form->VScroll1[6]->Gain(), 99, 2000);
+    }
+
     void everyButtonIsNamedByItsCaption()
     {
         Rig rig({1});

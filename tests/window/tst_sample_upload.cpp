@@ -164,6 +164,12 @@ private slots:
         QCOMPARE(folder.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(folder.dir.path())});
         QCOMPARE(folder.messages.details, QStringList{QStringLiteral("It is a folder.")});
 
+        Sample device;
+        device.form->Text15->setText(QStringLiteral("/dev/zero"));
+        device.form->Command1[32]->click();
+        QCOMPARE(device.messages.details, QStringList{QStringLiteral("It is not a regular file.")});
+        QCOMPARE(device.WordsSent(), QByteArrayList{"&PF"});
+
         // Files under /proc report a size of 0 but are read all the same.
         Sample proc;
         proc.form->Text15->setText(QStringLiteral("/proc/self/status"));
