@@ -8,6 +8,7 @@ PACKAGES=(
     fonts-dejavu-core
     xvfb xauth
     lrzsz
+    desktop-file-utils dpkg-dev
 )
 
 missing=()

@@ -8,6 +8,10 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j2)
 
+# The Debian package: its files, its dependencies, its desktop entry.
+deb=$(bash scripts/package.sh build)
+bash packaging/check-package.sh "$deb"
+
 bash scripts/build.sh build-asan -DKV7_SANITIZE=ON -DKV7_BUILD_BENCH=OFF
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
