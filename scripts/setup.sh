@@ -8,6 +8,7 @@ PACKAGES=(
     fonts-dejavu-core
     xvfb xauth
     lrzsz
+    clang libclang-rt-14-dev
     desktop-file-utils dpkg-dev
 )
 
