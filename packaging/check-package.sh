@@ -3,16 +3,19 @@
 # saying what is wrong, when a file, a dependency or the desktop entry is
 # not as it should be.
 set -euo pipefail
-deb=$1
+deb=${1:?usage: check-package.sh <package.deb>}
 fail() { echo "check-package: $*" >&2; exit 1; }
 
-contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
+listing=$(dpkg-deb --contents "$deb") || fail "$deb is not a readable package"
+contents=$(awk '{print $6}' <<<"$listing")
 for f in ./usr/bin/kv7-test ./usr/bin/kv7-sim ./usr/share/applications/kv7-test.desktop \
          ./usr/share/icons/hicolor/scalable/apps/kv7-test.svg; do
     grep -qx "$f" <<<"$contents" || fail "missing $f"
 done
-# Only the two programs go to bin: no tests, benchmarks or helpers.
-[ "$(grep -c '^\./usr/bin/.' <<<"$contents")" -eq 2 ] || fail "unexpected programs: $(grep '^\./usr/bin/.' <<<"$contents" | tr '\n' ' ')"
+# Only the two programs are executable files anywhere in the package: no
+# tests, benchmarks or helpers, in bin or elsewhere.
+extra=$(awk '$1 ~ /^-..x/ && $6 != "./usr/bin/kv7-test" && $6 != "./usr/bin/kv7-sim" {print $6}' <<<"$listing")
+[ -z "$extra" ] || fail "unexpected programs: $(tr '\n' ' ' <<<"$extra")"
 
 depends=$(dpkg-deb --field "$deb" Depends)
 for d in libqt6widgets6 libqt6serialport6 libqt6core6 qt6-qpa-plugins; do
@@ -24,9 +27,14 @@ tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 dpkg-deb -x "$deb" "$tree"
 desktop-file-validate "$tree/usr/share/applications/kv7-test.desktop" || fail "desktop entry does not validate"
+for key in Exec Icon; do
+    grep -qx "$key=kv7-test" "$tree/usr/share/applications/kv7-test.desktop" || fail "the desktop entry's $key is not kv7-test"
+done
 grep -q '^<svg' "$tree/usr/share/icons/hicolor/scalable/apps/kv7-test.svg" || fail "icon is not SVG"
-if readelf -d "$tree/usr/bin/kv7-test" "$tree/usr/bin/kv7-sim" | grep -qiE 'rpath|runpath'; then
-    fail "the programs carry a build-tree RPATH"
-fi
-"$tree/usr/bin/kv7-sim" --help | grep -q -- '--stall-after-first' || fail "kv7-sim --help from the package does not run"
+rpaths=$(readelf -d "$tree/usr/bin/kv7-test" "$tree/usr/bin/kv7-sim" | grep -iE 'rpath|runpath' || true)
+[ -z "$rpaths" ] || fail "the programs carry an RPATH or RUNPATH: $rpaths"
+missing=$(ldd "$tree/usr/bin/kv7-test" "$tree/usr/bin/kv7-sim" | grep 'not found' || true)
+[ -z "$missing" ] || fail "libraries the programs need are not on this system: $missing"
+help=$("$tree/usr/bin/kv7-sim" --help) || fail "kv7-sim --help from the package exits with $?"
+grep -q -- '--stall-after-first' <<<"$help" || fail "kv7-sim --help from the package prints no option list"
 echo "check-package: $deb is complete"
