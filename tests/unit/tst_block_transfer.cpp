@@ -1,16 +1,15 @@
 #include "commands/ControlChars.h"
 #include "firmware/BlockTransfer.h"
 
+#include "tests/support/TransferBytes.h"
+
 #include <QtTest>
 
 using namespace kv7;
+using namespace kv7::test;
 
 namespace {
 
-const QByteArray Sync(1, '{');
-const QByteArray Ack(1, '\x06');
-const QByteArray Nak(1, '\x15');
-const QByteArray Eot(1, '\x04');
 
 QByteArray Image(int size)
 {

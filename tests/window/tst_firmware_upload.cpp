@@ -3,6 +3,7 @@
 #include "firmware/FirmwareUpload.h"
 #include "gains/GainSlider.h"
 #include "terminal/TerminalPane.h"
+#include "tests/support/TransferBytes.h"
 #include "tests/support/WindowRig.h"
 
 #include <QLabel>
@@ -12,13 +13,10 @@
 #include <QtTest>
 
 using namespace kv7;
+using namespace kv7::test;
 
 namespace {
 
-const QByteArray Sync(1, '{');
-const QByteArray Ack(1, '\x06');
-const QByteArray Nak(1, '\x15');
-const QByteArray Eot(1, '\x04');
 const QByteArray BootFrame("\x01$BT\x02\x04");
 
 // The window on COM1 at 9600, with a firmware image on disk.
