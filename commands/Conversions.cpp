@@ -2,6 +2,7 @@
 
 #include "commands/Hex.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -26,7 +27,8 @@ double ReadHex(const QString &s, int from)
     double value = 0;
     for (int i = from; i < s.size() && HexDigit(s[i]) >= 0; ++i)
         value = value * 16 + HexDigit(s[i]);
-    return value;
+    // As with decimal exponents: too many digits read as the largest number.
+    return std::min(value, std::numeric_limits<double>::max());
 }
 
 } // namespace

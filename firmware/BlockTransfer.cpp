@@ -19,6 +19,7 @@ void BlockTransfer::Begin(const QByteArray &image)
     BlockNumber = 0;
     CurrentBlock.clear();
     Progress = 0;
+    m_frameSent = false;
 }
 
 void BlockTransfer::LoadNextBlock()
@@ -60,6 +61,13 @@ BlockTransfer::Step BlockTransfer::Reply(const QByteArray &text)
 
 BlockTransfer::Step BlockTransfer::OnSync()
 {
+    // Once blocks are on their way a stray sync would skip or mislabel one.
+    if (m_frameSent)
+        return {};
+    // A repeated sync before the first block is answered again, but block 1
+    // stays the one loaded.
+    if (!CurrentBlock.isEmpty())
+        return {true, QByteArray(1, SyncChar), false};
     BlockNumber = 1;
     LoadNextBlock();
     return {true, QByteArray(1, SyncChar), false};
@@ -67,8 +75,8 @@ BlockTransfer::Step BlockTransfer::OnSync()
 
 BlockTransfer::Step BlockTransfer::OnAck()
 {
-    // Before the sync nothing has been prepared that an ACK could confirm.
-    if (CurrentBlock.isEmpty())
+    // Until a block has gone out there is nothing an ACK could confirm.
+    if (!m_frameSent)
         return {};
     switch (UploadState) {
     case UploadSending:
@@ -95,6 +103,7 @@ BlockTransfer::Step BlockTransfer::OnNak()
     // block would let the next ACK pass for the device's confirmation.
     if (UploadState == UploadEotSent)
         return {true, QByteArray(1, EOT), false};
+    m_frameSent = true;
     return {true, BlockFrame(), false};
 }
 

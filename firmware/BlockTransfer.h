@@ -42,6 +42,10 @@ private:
     Step OnSync();
     Step OnAck();
     Step OnNak();
+
+    // A block frame has gone out since the sync: only then can an ACK
+    // confirm anything, and a late sync must not restart the numbering.
+    bool m_frameSent = false;
 };
 
 } // namespace kv7

@@ -17,4 +17,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 (cd build-asan && ctest --output-on-failure -j2 -L 'unit|integration')
+
+# Each fuzz target briefly, from its committed seeds.
+bash scripts/fuzz.sh 10
 echo "test: all tests passed"

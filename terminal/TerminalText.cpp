@@ -31,7 +31,6 @@ void TerminalText::Append(const QByteArray &bytes)
         }
         i = lf + 1;
     }
-    m_longest = std::max(m_longest, LineLength(LineCount() - 1));
     if (Size() > m_limit)
         Trim();
 }
@@ -88,8 +87,15 @@ void TerminalText::Trim()
         m_head = 0;
     }
     m_longest = 0;
-    for (qsizetype l = 0; l < LineCount(); ++l)
+    for (qsizetype l = 0; l + 1 < LineCount(); ++l)
         m_longest = std::max(m_longest, LineLength(l));
+}
+
+qsizetype TerminalText::LongestLine() const
+{
+    // The open line is measured as it stands: a CR at its end may still
+    // become half of a line break.
+    return std::max(m_longest, LineLength(LineCount() - 1));
 }
 
 } // namespace kv7

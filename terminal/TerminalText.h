@@ -27,7 +27,7 @@ public:
     QByteArray Line(qsizetype i, qsizetype from = 0, qsizetype maxLen = -1) const;
     qsizetype LineLength(qsizetype i) const;
     // Length of the longest line, for the horizontal scroll range.
-    qsizetype LongestLine() const { return m_longest; }
+    qsizetype LongestLine() const;
 
 private:
     void Trim();

@@ -132,6 +132,43 @@ private slots:
         QCOMPARE(t.Reply(Nak).write, frame);
     }
 
+    // Replies out of order never skip, relabel or invent a block.
+    void outOfOrderRepliesKeepTheBlocks()
+    {
+        const QByteArray image = Image(300);
+        BlockTransfer t;
+        t.Begin(image);
+        QCOMPARE(t.Reply(Sync).write, Sync);
+        // A repeated sync is answered, but block 1 stays loaded.
+        QCOMPARE(t.Reply(Sync).write, Sync);
+        // An ACK before any block went out confirms nothing.
+        QVERIFY(!t.Reply(Ack).acted);
+        QCOMPARE(t.Reply(Nak).write, Expected(1, image.left(128)));
+        // Once blocks are going, a sync is ignored.
+        const BlockTransfer::Step late = t.Reply(Sync);
+        QVERIFY(!late.acted && late.write.isEmpty());
+        QCOMPARE(t.Reply(Ack).write, Expected(2, image.mid(128, 128)));
+        QVERIFY(t.Reply(Sync).write.isEmpty());
+        QCOMPARE(t.Reply(Ack).write, Expected(3, image.mid(256)));
+        QVERIFY(t.Reply(Sync).write.isEmpty());
+        QCOMPARE(t.Reply(Ack).write, Eot);
+        QCOMPARE(t.Progress, 2);
+    }
+
+    void aOneBlockImageIsSentBeforeEot()
+    {
+        const QByteArray image = Image(1);
+        BlockTransfer t;
+        t.Begin(image);
+        t.Reply(Sync);
+        QVERIFY(t.Reply(Ack).write.isEmpty());
+        QCOMPARE(t.Reply(Nak).write, Expected(1, image));
+        // A late sync does not turn the sent block into padding.
+        QVERIFY(t.Reply(Sync).write.isEmpty());
+        QCOMPARE(t.Reply(Nak).write, Expected(1, image));
+        QCOMPARE(t.Reply(Ack).write, Eot);
+    }
+
     void nakAfterEotAsksForEotAgain()
     {
         BlockTransfer t;

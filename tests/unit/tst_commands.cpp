@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using namespace kv7;
 
 namespace {
@@ -124,6 +126,8 @@ private slots:
         QTest::newRow("hex") << "&H1F" << 31.0;
         QTest::newRow("hex lower, ends at g") << "&hffg" << 255.0;
         QTest::newRow("hex without digits") << "&H" << 0.0;
+        QTest::newRow("hex beyond a double: the largest one")
+            << QStringLiteral("&H") + QString(300, QLatin1Char('F')) << std::numeric_limits<double>::max();
         QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("dash") << "-" << 0.0;
         QTest::newRow("letter first") << "a12" << 0.0;

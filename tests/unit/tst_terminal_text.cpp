@@ -82,6 +82,12 @@ private slots:
         QCOMPARE(t.Text(), B("one\r\ntwo\rstill two\nstill\r\nthree and a longer line"));
         QCOMPARE(t.LongestLine(), 23);
         QCOMPARE(t.Line(1, 4, 5), B("still"));
+        // A CR that waited for its LF no longer counts once the pair is whole.
+        t.Clear();
+        t.Append("abcd\r");
+        QCOMPARE(t.LongestLine(), 5);
+        t.Append("\nab");
+        QCOMPARE(t.LongestLine(), 4);
         QCOMPARE(t.Line(2, 30), QByteArray());
         t.Clear();
         QCOMPARE(t.LineCount(), 1);
