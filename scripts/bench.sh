@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks; each prints its figures.
+# Builds and runs the benchmarks; each prints its figures. The last, the
+# soak, runs for KV7_SOAK_SECONDS (600 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,3 +10,5 @@ for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sa
     echo "== $b"
     build/bench/$b
 done
+echo "== bench_soak"
+build/bench/bench_soak "${KV7_SOAK_SECONDS:-600}"

@@ -56,8 +56,9 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption badReply(QStringLiteral("bad-reply"), QStringLiteral("Boot loader: send TEXT (Latin-1) as a write of its own about 5 ms before every ACK or NAK."), QStringLiteral("TEXT"));
     const QCommandLineOption bootSilent(QStringLiteral("boot-silent"), QStringLiteral("Boot loader: never answer anything."));
     const QCommandLineOption stallAfterFirst(QStringLiteral("stall-after-first"), QStringLiteral("Boot loader: answer the \"{\" handshake, then nothing more."));
+    const QCommandLineOption stream(QStringLiteral("stream"), QStringLiteral("For SECONDS, stream gain and version replies, broken frames and noise at the byte rate of 115200 baud (11520 B/s), between the replies to commands; then print \"stream done FRAMES REPLIES\"."), QStringLiteral("SECONDS"));
     p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose, sampleStatus, samples,
-                  image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst});
+                  image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream});
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return std::nullopt;
@@ -86,6 +87,14 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
         o.nakEvery = p.value(nakEvery).toInt(&ok);
         if (!ok || o.nakEvery < 1) {
             *error = QStringLiteral("--nak-every needs a number from 1 up");
+            return std::nullopt;
+        }
+    }
+    if (p.isSet(stream)) {
+        bool ok = false;
+        o.streamSeconds = p.value(stream).toInt(&ok);
+        if (!ok || o.streamSeconds < 1) {
+            *error = QStringLiteral("--stream needs a number of seconds from 1 up");
             return std::nullopt;
         }
     }

@@ -28,6 +28,8 @@ struct SimOptions {
     QByteArray badReply;
     bool bootSilent = false;
     bool stallAfterFirst = false;
+    // Seconds of streamed replies and noise, none when 0.
+    int streamSeconds = 0;
 
     // Parses the command line; on failure returns nothing and sets `error`.
     // `--help` prints the help and exits.

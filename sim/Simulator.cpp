@@ -3,6 +3,8 @@
 #include "commands/ControlChars.h"
 
 #include <QFile>
+
+#include <algorithm>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -56,9 +58,36 @@ Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_o
 OpenError Simulator::Start()
 {
     const OpenError error = m_port.Open(m_options.folder, m_options.port);
-    if (!error.Failed())
+    if (!error.Failed()) {
         Log(QStringLiteral("COM%1 %2").arg(m_port.Port()).arg(m_port.Device()).toLocal8Bit());
+        if (m_options.streamSeconds > 0)
+            StartStream();
+    }
     return error;
+}
+
+void Simulator::StartStream()
+{
+    constexpr int BytesPerSecond = 115200 / 10; // 8 data bits, start and stop bit
+    m_stream = std::make_unique<ReplyStream>(m_device, BytesPerSecond * ReplyStream::UnitMs / 1000);
+    m_streamTimer.setInterval(10);
+    m_streamTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_streamTimer, &QTimer::timeout, this, &Simulator::StreamDue);
+    m_streamClock.start();
+    m_streamTimer.start();
+}
+
+void Simulator::StreamDue()
+{
+    // Catch up by the clock, so a late timer does not slow the byte rate.
+    const qint64 endMs = qint64(m_options.streamSeconds) * 1000;
+    const qint64 due = std::min(m_streamClock.elapsed(), endMs) / ReplyStream::UnitMs;
+    while (m_stream->Units() < due)
+        m_port.Write(m_stream->NextUnit());
+    if (m_streamClock.elapsed() < endMs)
+        return;
+    m_streamTimer.stop();
+    Log("stream done " + QByteArray::number(m_stream->Frames()) + ' ' + QByteArray::number(m_replyFrames));
 }
 
 void Simulator::Log(const QByteArray &line)
@@ -100,6 +129,7 @@ void Simulator::OnFrames(const QByteArray &bytes)
             Log("reply " + Readable(reply));
         const QByteArray once = m_options.garbage + reply;
         Send(m_options.doubled ? once + once : once);
+        m_replyFrames += m_options.doubled ? 2 : 1;
     }
 }
 

@@ -4,8 +4,10 @@
 #include "sim/Device.h"
 #include "sim/FrameParser.h"
 #include "sim/PtyPort.h"
+#include "sim/ReplyStream.h"
 #include "sim/SimOptions.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -38,6 +40,8 @@ private:
     void Send(const QByteArray &reply);
     void SendNextSplitByte();
     void Log(const QByteArray &line);
+    void StartStream();
+    void StreamDue();
 
     SimOptions m_options;
     PtyPort m_port;
@@ -50,6 +54,11 @@ private:
     int m_bootReplies = 0;
     // Boot replies that wait behind their --bad-reply text.
     QByteArray m_delayed;
+    // --stream: the units due by the clock, and the reply frames sent.
+    std::unique_ptr<ReplyStream> m_stream;
+    QTimer m_streamTimer;
+    QElapsedTimer m_streamClock;
+    qint64 m_replyFrames = 0;
 };
 
 } // namespace kv7::sim

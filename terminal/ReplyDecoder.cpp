@@ -26,8 +26,10 @@ std::optional<QByteArray> TakeFrame(RxBuffer &rx)
 std::optional<QByteArray> ReplyDecoder::Tick(RxBuffer &rx)
 {
     std::optional<QByteArray> frame = TakeFrame(rx);
-    if (frame)
+    if (frame) {
         LastReply = *frame;
+        ++FramesTaken;
+    }
     if (WaitTicks > 0)
         --WaitTicks;
     return frame;

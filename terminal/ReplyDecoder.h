@@ -21,6 +21,8 @@ public:
 
     QByteArray LastReply;
     qint16 WaitTicks = 0;
+    // Frames taken since the start, for long-run checks.
+    qint64 FramesTaken = 0;
 };
 
 } // namespace kv7

@@ -1,6 +1,9 @@
 #include "sim/Device.h"
 #include "sim/FrameParser.h"
+#include "sim/ReplyStream.h"
 #include "sim/SampleArea.h"
+#include "terminal/ReplyDecoder.h"
+#include "terminal/RxBuffer.h"
 
 #include <QtTest>
 
@@ -314,6 +317,38 @@ private slots:
     {
         Device device;
         QCOMPARE(Answer(device, B("\x01GV \x04")), B("\x01RGV \x02KV7-SIM 1.0\x04"));
+    }
+
+    // The long-run stream keeps its byte rate, and every frame in it is one
+    // the window's decoder takes: good ones are the device's own replies.
+    void streamUnitsHoldCountableFrames()
+    {
+        Device device;
+        device.gains = {1, 2, 3, 4, 5, 6, 7, 8};
+        ReplyStream stream(device, 576);
+        kv7::RxBuffer rx;
+        for (int i = 0; i < 200; ++i) {
+            const QByteArray unit = stream.NextUnit();
+            QCOMPARE(unit.size(), 576);
+            rx.Append(unit);
+        }
+        QCOMPARE(stream.Frames(), 250);
+        kv7::ReplyDecoder decoder;
+        int good = 0;
+        for (int tick = 0; tick < 1000 && !rx.IsEmpty(); ++tick) {
+            const auto frame = decoder.Tick(rx);
+            if (!frame)
+                continue;
+            QCOMPARE(frame->count('\x01'), 1);
+            if (frame->at(1) == 'R') {
+                QVERIFY2(frame->startsWith("\x01RGAV\x02") || frame->startsWith("\x01RGV \x02"), frame->constData());
+                ++good;
+            } else {
+                QVERIFY(static_cast<unsigned char>(frame->at(1)) >= 0x80);
+            }
+        }
+        QCOMPARE(decoder.FramesTaken, stream.Frames());
+        QCOMPARE(good, 200);
     }
 
     void statusLetterIsUsedForEveryGoodReply()

@@ -1,0 +1,134 @@
+// A long run against a noisy line: kv7-sim streams gain and version
+// replies, broken frames and noise at the byte rate of 115200 baud while
+// "Get Gains" repeats. Prints the resident memory as it goes, the frames
+// the window decoded against those the simulator sent, the longest gap of
+// the reply timer and the longest "Get Gains" run. bench_soak [seconds],
+// 600 by default.
+#include "app/Form1.h"
+#include "bench/BenchUtil.h"
+#include "gains/GainSlider.h"
+#include "serial/PortMap.h"
+#include "serial/QtSerialControl.h"
+#include "tests/support/RecordingFileDialogs.h"
+#include "tests/support/RecordingMessageBoxes.h"
+#include "tests/support/SimProcess.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
+
+using namespace kv7;
+
+namespace {
+
+double RssMiB()
+{
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The simulator's closing line, "stream done FRAMES REPLIES", once printed.
+QStringList DoneLine(test::SimProcess &sim)
+{
+    for (const QString &line : sim.Lines())
+        if (line.startsWith(QLatin1String("stream done ")))
+            return line.split(QLatin1Char(' '));
+    return {};
+}
+
+void RunEventsFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 600;
+    QTemporaryDir dir;
+    test::SimProcess sim;
+    if (!sim.Start(dir.path(), {QStringLiteral("--gains"), QStringLiteral("1,2,3,4,5,6,7,8"), QStringLiteral("--stream"),
+                                QString::number(seconds)})) {
+        std::fprintf(stderr, "kv7-sim did not start\n");
+        return 1;
+    }
+    const PortMap map(dir.path(), false);
+    QtSerialControl serial(map);
+    test::RecordingMessageBoxes messages;
+    test::RecordingFileDialogs dialogs;
+    Form1 form(serial, map, messages, dialogs);
+    form.Form_Load();
+
+    // The reply timer runs every 10 ms; a long gap between its ticks is a stall.
+    QElapsedTimer tickClock;
+    tickClock.start();
+    qint64 lastTick = 0, maxGapMs = 0;
+    QObject::connect(form.Timer1, &QTimer::timeout, [&] {
+        const qint64 now = tickClock.elapsed();
+        maxGapMs = std::max(maxGapMs, now - lastTick);
+        lastTick = now;
+    });
+
+    std::printf("soak: %d s of streamed replies and noise at 11520 B/s, \"Get Gains\" repeating\n", seconds);
+    const double rssStart = RssMiB();
+    std::printf("RSS at start: %.1f MiB\n", rssStart);
+    QElapsedTimer clock;
+    clock.start();
+    int runs = 0;
+    qint64 longestRunMs = 0, nextReport = 60000;
+    QStringList done;
+    while ((done = DoneLine(sim)).isEmpty()) {
+        if (clock.elapsed() > (seconds + 30) * 1000LL) {
+            std::fprintf(stderr, "kv7-sim never finished its stream\n");
+            return 1;
+        }
+        QElapsedTimer run;
+        run.start();
+        form.Command1_Click(3);
+        longestRunMs = std::max(longestRunMs, run.elapsed());
+        ++runs;
+        if (clock.elapsed() >= nextReport) {
+            std::printf("  %3lld s: RSS %.1f MiB, %d runs, %lld frames decoded\n", clock.elapsed() / 1000, RssMiB(),
+                        runs, static_cast<long long>(form.Decoder.FramesTaken));
+            std::fflush(stdout);
+            nextReport += 60000;
+        }
+    }
+    // Whatever is still on its way or in the buffer is decoded by now.
+    RunEventsFor(2000);
+    const qint64 streamed = done.value(2).toLongLong();
+    const qint64 replies = done.value(3).toLongLong();
+    const qint64 decoded = form.Decoder.FramesTaken;
+    const double rssEnd = RssMiB();
+    std::printf("RSS at end: %.1f MiB (%+.1f MiB; receive buffer and pane are bounded at 1 MiB each)\n", rssEnd,
+                rssEnd - rssStart);
+    std::printf("frames: %lld sent (%lld streamed + %lld replies), %lld decoded, %lld missing\n",
+                static_cast<long long>(streamed + replies), static_cast<long long>(streamed),
+                static_cast<long long>(replies), static_cast<long long>(decoded),
+                static_cast<long long>(streamed + replies - decoded));
+    std::printf("receive buffer: %lld bytes left, %lld dropped at its bound\n",
+                static_cast<long long>(form.RxBuffer.Size()), static_cast<long long>(form.RxBuffer.Overflowed()));
+    std::printf("\"Get Gains\": %d runs, longest %lld ms; longest gap between reply-timer ticks: %lld ms\n", runs,
+                static_cast<long long>(longestRunMs), static_cast<long long>(maxGapMs));
+    QString sliders;
+    for (const auto *slider : form.VScroll1)
+        sliders += QString::number(slider->Gain()) + QLatin1Char(' ');
+    std::printf("sliders at the end: %s(the simulator's gains are 1 2 3 4 5 6 7 8)\n", qPrintable(sliders));
+    std::printf("CPU: %.1f s in %.0f s = %.1f%% of one core\n", bench::CpuSeconds(), clock.elapsed() / 1000.0,
+                100.0 * bench::CpuSeconds() / (clock.elapsed() / 1000.0));
+    std::printf("messages shown: %lld\n", static_cast<long long>(messages.texts.size()));
+    return 0;
+}
