@@ -6,9 +6,34 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using namespace kv7;
 
 namespace {
+
+// Root reads any file; without these two capabilities it is held to the
+// file's mode like any user. Only the calling thread's effective set
+// changes, and it is restored when this goes.
+class WithoutFileOverride {
+public:
+    WithoutFileOverride()
+    {
+        ::syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
+        ::syscall(SYS_capset, &m_header, reduced);
+    }
+    ~WithoutFileOverride() { ::syscall(SYS_capset, &m_header, m_saved); }
+    WithoutFileOverride(const WithoutFileOverride &) = delete;
+    WithoutFileOverride &operator=(const WithoutFileOverride &) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+};
 
 QByteArray Word(const QByteArray &frame)
 {
@@ -121,6 +146,7 @@ private slots:
 
         // A reply without ";" is passed over for the one behind it.
         Sample late;
+        // cppcheck-suppress unreadVariable ; the write hook above reads it
         late.areaReply = QByteArray("\x01R&PF\x02" "01\x04\x01R&PF\x02" "01;0\x04");
         late.form->Command1[32]->click();
         QCOMPARE(late.lines.size(), 2);
@@ -169,6 +195,16 @@ private slots:
         device.form->Command1[32]->click();
         QCOMPARE(device.messages.details, QStringList{QStringLiteral("It is not a regular file.")});
         QCOMPARE(device.WordsSent(), QByteArrayList{"&PF"});
+
+        Sample locked;
+        QVERIFY(QFile::setPermissions(locked.path, QFileDevice::WriteOwner));
+        {
+            const WithoutFileOverride asAnyUser;
+            locked.form->Command1[32]->click();
+        }
+        QCOMPARE(locked.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(locked.path)});
+        QCOMPARE(locked.messages.details, QStringList{QStringLiteral("Permission denied")});
+        QVERIFY(locked.lines.isEmpty());
 
         // Files under /proc report a size of 0 but are read all the same.
         Sample proc;
