@@ -216,6 +216,7 @@ void Form1::RunPaced(const QByteArrayList &frames)
             return;
         Decoder.WaitTicks = 5;
         // Sleeps until an event comes; the reply timer's ticks end the wait.
+        // cppcheck-suppress knownConditionTrueFalse ; the ticks count it down
         while (Decoder.WaitTicks > 0)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }

@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
         QFile got(received);
         const qint64 arrived = got.open(QIODevice::ReadOnly) ? got.size() : -1;
         std::printf("run %d: %.2f s, %.1f lines/s, CPU %.2f s = %.1f%% of one core, %lld bytes arrived, %d messages\n",
-                    run + 1, wall, lines / wall, cpu, 100.0 * cpu / wall, arrived, int(link.messages.texts.size()));
+                    run + 1, wall, lines / wall, cpu, 100.0 * cpu / wall, static_cast<long long>(arrived), int(link.messages.texts.size()));
     }
     return 0;
 }

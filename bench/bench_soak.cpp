@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 600;
+    const int seconds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 600;
     QTemporaryDir dir;
     test::SimProcess sim;
     if (!sim.Start(dir.path(), {QStringLiteral("--gains"), QStringLiteral("1,2,3,4,5,6,7,8"), QStringLiteral("--stream"),
@@ -127,8 +127,9 @@ int main(int argc, char *argv[])
     for (const auto *slider : form.VScroll1)
         sliders += QString::number(slider->Gain()) + QLatin1Char(' ');
     std::printf("sliders at the end: %s(the simulator's gains are 1 2 3 4 5 6 7 8)\n", qPrintable(sliders));
-    std::printf("CPU: %.1f s in %.0f s = %.1f%% of one core\n", bench::CpuSeconds(), clock.elapsed() / 1000.0,
-                100.0 * bench::CpuSeconds() / (clock.elapsed() / 1000.0));
+    const double wall = double(clock.elapsed()) / 1000.0;
+    std::printf("CPU: %.1f s in %.0f s = %.1f%% of one core\n", bench::CpuSeconds(), wall,
+                100.0 * bench::CpuSeconds() / wall);
     std::printf("messages shown: %lld\n", static_cast<long long>(messages.texts.size()));
     return 0;
 }

@@ -21,7 +21,7 @@ QByteArray Traffic(qsizetype size, bool lineBreaks)
     const QByteArray reply("\x01RGAV\x02" "3064\x04", 11);
     while (data.size() < size) {
         if (lineBreaks) {
-            QByteArray line = reply + QByteArray(27, 'a' + char(data.size() / 40 % 26));
+            QByteArray line = reply + QByteArray(27, char('a' + data.size() / 40 % 26));
             data += line + "\r\n";
         } else {
             data += reply + QByteArray(29, 'b');

@@ -8,7 +8,7 @@ PACKAGES=(
     fonts-dejavu-core
     xvfb xauth
     lrzsz
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-tidy cppcheck
     desktop-file-utils dpkg-dev
 )
 

@@ -8,6 +8,9 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j2)
 
+# cppcheck and clang-tidy on our own code: any finding fails.
+bash scripts/lint.sh build
+
 # The Debian package: its files, its dependencies, its desktop entry.
 deb=$(bash scripts/package.sh build)
 bash packaging/check-package.sh "$deb"

@@ -4,7 +4,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +23,7 @@ bool IsTrusted(const QString &folder, QString *why)
     const QByteArray path = QFile::encodeName(folder);
     if (::lstat(path.constData(), &st) != 0) {
         if (why)
-            *why = QString::fromLocal8Bit(std::strerror(errno));
+            *why = qt_error_string(errno);
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
@@ -49,7 +48,7 @@ QString Ensure(const QString &folder)
 {
     const QByteArray path = QFile::encodeName(folder);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return QStringLiteral("cannot create %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("cannot create %1: %2").arg(folder, qt_error_string(errno));
     QString why;
     if (!IsTrusted(folder, &why))
         return QStringLiteral("port folder %1 is not usable: %2").arg(folder, why);

@@ -30,7 +30,7 @@ QString PortMap::DevicePath(int n) const
 {
     if (n < 1 || n > 255)
         return {};
-    const QString linked = LinkTarget(n);
+    QString linked = LinkTarget(n);
     if (!linked.isEmpty())
         return linked;
     return FamilyDevice(n);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 namespace kv7 {
 
@@ -12,8 +14,12 @@ namespace {
 
 QString GroupName(gid_t gid)
 {
-    const group *g = ::getgrgid(gid);
-    return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(gid);
+    group entry {};
+    group *found = nullptr;
+    std::vector<char> buffer(std::max<long>(::sysconf(_SC_GETGR_R_SIZE_MAX), 16384));
+    if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return QString::number(gid);
+    return QString::fromLocal8Bit(found->gr_name);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "serial/PortPermission.h"
 
 #include <cerrno>
-#include <cstring>
 #include <limits>
 
 #include <poll.h>
@@ -98,7 +97,7 @@ SerialResult QtSerialControl::WriteDevice(const QByteArray &bytes)
     if (m_port.bytesToWrite() == 0) {
         const ssize_t n = ::write(int(m_port.handle()), bytes.constData(), size_t(bytes.size()));
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            const QString why = qt_error_string(errno);
             // The device is gone: the same as when the read side notices.
             if (errno == EIO || errno == ENXIO || errno == ENODEV)
                 Lose(why);

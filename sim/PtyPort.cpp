@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -22,7 +21,7 @@ namespace {
 
 OpenError SystemError(const QString &what)
 {
-    return {QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))), false};
+    return {QStringLiteral("%1: %2").arg(what, qt_error_string(errno)), false};
 }
 
 // The target of a symbolic link, empty when it is none.
@@ -63,8 +62,8 @@ OpenError PtyPort::OpenTerminal()
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
         return SystemError(QStringLiteral("cannot open a pseudo-terminal"));
-    const char *name = ::ptsname(m_master);
-    if (!name)
+    char name[128];
+    if (::ptsname_r(m_master, name, sizeof name) != 0)
         return SystemError(QStringLiteral("cannot name the pseudo-terminal"));
     m_device = QString::fromLocal8Bit(name);
     m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -57,7 +57,7 @@ Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_o
 
 OpenError Simulator::Start()
 {
-    const OpenError error = m_port.Open(m_options.folder, m_options.port);
+    OpenError error = m_port.Open(m_options.folder, m_options.port);
     if (!error.Failed()) {
         Log(QStringLiteral("COM%1 %2").arg(m_port.Port()).arg(m_port.Device()).toLocal8Bit());
         if (m_options.streamSeconds > 0)

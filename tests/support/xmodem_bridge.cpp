@@ -120,7 +120,7 @@ Options Parse(int argc, char **argv)
         if (a == "--folder")
             o.folder = v;
         else if (a == "--com")
-            o.com = std::atoi(v);
+            o.com = int(std::strtol(v, nullptr, 10));
         else if (a == "--out")
             o.out = v;
         else if (a == "--rx")

@@ -205,7 +205,7 @@ private slots:
         QFETCH(QByteArray, wire);
         Device device;
         device.gains = {1, 2, 3, 4, 5, 6, 7, 8};
-        const auto before = device.gains;
+        const std::array<int, 8> before = device.gains;
         // The echo of what was sent, with status E.
         const QByteArray expected = "\x01" "E" + wire.mid(1);
         QCOMPARE(Answer(device, wire), expected);

@@ -253,7 +253,7 @@ private slots:
         // A write fails in the middle of the transfer.
         Upload lost;
         lost.StartAndSync();
-        lost.serial.failWritesFrom = lost.serial.writes.size();
+        lost.serial.failWritesFrom = int(lost.serial.writes.size());
         lost.serial.Feed(Nak);
         QCOMPARE(lost.messages.texts, QStringList{QStringLiteral("The firmware upload stopped.")});
         QVERIFY(!lost.form->UploadActive);
