@@ -8,6 +8,7 @@
 #include "tests/support/SimLink.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -137,31 +138,54 @@ private slots:
         QVERIFY(ComeBack(link));
     }
 
+    void closingTheWindowEndsLongOperationsAtOnce_data()
+    {
+        QTest::addColumn<QByteArray>("operation");
+        QTest::addColumn<bool>("byExit");
+        QTest::newRow("paced run, window closed") << QByteArray("paced") << false;
+        QTest::newRow("paced run, EXIT") << QByteArray("paced") << true;
+        QTest::newRow("sample wait, window closed") << QByteArray("sample") << false;
+        QTest::newRow("sample wait, EXIT") << QByteArray("sample") << true;
+        // The firmware upload disables EXIT with every other control.
+        QTest::newRow("firmware upload, window closed") << QByteArray("firmware") << false;
+    }
     void closingTheWindowEndsLongOperationsAtOnce()
     {
-        for (const char *operation : {"paced", "sample", "firmware"}) {
-            SimLink link;
-            QVERIFY(link.Start({QStringLiteral("--silent")}));
-            int exitCode = -1;
-            bool portOpenAtExit = true;
-            link.form->ExitProgram = [&](int code) {
-                exitCode = code;
-                portOpenAtExit = link.serial->PortOpen();
-            };
-            const QString path = link.FilePath(QStringLiteral("file"));
-            QVERIFY(WriteFile(path, QByteArray(1000, 's')));
-            link.form->Text15->setText(path);
-            link.form->Text5->setText(path);
-            QTimer::singleShot(100, [&] { link.form->close(); });
-            if (QByteArray(operation) == "paced")
-                link.form->Command1_Click(3);
-            else if (QByteArray(operation) == "sample")
-                link.form->Command1_Click(32); // waits for an area reply that never comes
+        QFETCH(QByteArray, operation);
+        QFETCH(bool, byExit);
+        SimLink link;
+        QVERIFY(link.Start({QStringLiteral("--silent")}));
+        int exitCode = -1;
+        bool portOpenAtExit = true;
+        QElapsedTimer clock;
+        qint64 exitAfterMs = -1;
+        link.form->ExitProgram = [&](int code) {
+            exitCode = code;
+            portOpenAtExit = link.serial->PortOpen();
+            exitAfterMs = clock.elapsed();
+        };
+        const QString path = link.FilePath(QStringLiteral("file"));
+        QVERIFY(WriteFile(path, QByteArray(1000, 's')));
+        link.form->Text15->setText(path);
+        link.form->Text5->setText(path);
+        clock.start();
+        QTimer::singleShot(100, [&] {
+            if (byExit)
+                link.form->Command2[1]->click();
             else
-                link.form->StartUpload(); // the silent boot loader never answers
-            QVERIFY2(test::WaitUntil([&] { return exitCode == 0; }, 3000), operation);
-            QVERIFY2(!portOpenAtExit, operation);
-        }
+                link.form->close();
+        });
+        if (operation == "paced")
+            link.form->Command1_Click(3);
+        else if (operation == "sample")
+            link.form->Command1_Click(32); // waits for an area reply that never comes
+        else
+            link.form->StartUpload(); // the silent boot loader never answers
+        QVERIFY(test::WaitUntil([&] { return exitCode == 0; }, 3000));
+        QVERIFY(!portOpenAtExit);
+        // In the middle of the wait (a paced run alone takes 400 ms), not
+        // once the operation is over.
+        QVERIFY2(exitAfterMs >= 100 && exitAfterMs < 300, qPrintable(QString::number(exitAfterMs)));
     }
 
     void portHeldByAnotherProgramSaysSo()
