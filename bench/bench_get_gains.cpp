@@ -2,16 +2,11 @@
 // (floor: 8 x 5 ticks of 10 ms) and the process's CPU meanwhile.
 #include "app/Form1.h"
 #include "bench/BenchUtil.h"
-#include "serial/PortMap.h"
-#include "serial/QtSerialControl.h"
-#include "tests/support/RecordingFileDialogs.h"
-#include "tests/support/RecordingMessageBoxes.h"
-#include "tests/support/SimProcess.h"
+#include "gains/GainSlider.h"
+#include "tests/support/SimLink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include "gains/GainSlider.h"
-#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -21,18 +16,12 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    test::SimProcess sim;
-    if (!sim.Start(dir.path(), {QStringLiteral("--gains"), QStringLiteral("1,2,3,4,5,6,7,8")})) {
-        std::fprintf(stderr, "kv7-sim did not start\n");
+    test::SimLink link;
+    if (!link.Start({QStringLiteral("--gains"), QStringLiteral("1,2,3,4,5,6,7,8")})) {
+        std::fprintf(stderr, "kv7-sim did not start, or its port did not open\n");
         return 1;
     }
-    const PortMap map(dir.path(), false);
-    QtSerialControl serial(map);
-    test::RecordingMessageBoxes messages;
-    test::RecordingFileDialogs dialogs;
-    Form1 form(serial, map, messages, dialogs);
-    form.Form_Load();
+    Form1 &form = *link.form;
     std::printf("\"Get Gains\" against kv7-sim (target: <= 0.6 s, < 10%% of one core)\n");
     for (int run = 0; run < 5; ++run) {
         const double cpu0 = bench::CpuSeconds();

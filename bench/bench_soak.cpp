@@ -7,15 +7,10 @@
 #include "app/Form1.h"
 #include "bench/BenchUtil.h"
 #include "gains/GainSlider.h"
-#include "serial/PortMap.h"
-#include "serial/QtSerialControl.h"
-#include "tests/support/RecordingFileDialogs.h"
-#include "tests/support/RecordingMessageBoxes.h"
-#include "tests/support/SimProcess.h"
+#include "tests/support/SimLink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -34,13 +29,14 @@ double RssMiB()
     return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-// The simulator's closing line, "stream done FRAMES REPLIES", once printed.
-QStringList DoneLine(test::SimProcess &sim)
+// The number after `prefix` in the simulator's line that starts with it,
+// -1 while there is none.
+qint64 Count(test::SimProcess &sim, const QString &prefix)
 {
     for (const QString &line : sim.Lines())
-        if (line.startsWith(QLatin1String("stream done ")))
-            return line.split(QLatin1Char(' '));
-    return {};
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).toLongLong();
+    return -1;
 }
 
 void RunEventsFor(int ms)
@@ -58,19 +54,13 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 600;
-    QTemporaryDir dir;
-    test::SimProcess sim;
-    if (!sim.Start(dir.path(), {QStringLiteral("--gains"), QStringLiteral("1,2,3,4,5,6,7,8"), QStringLiteral("--stream"),
-                                QString::number(seconds)})) {
-        std::fprintf(stderr, "kv7-sim did not start\n");
+    test::SimLink link;
+    if (!link.Start({QStringLiteral("--gains"), QStringLiteral("1,2,3,4,5,6,7,8"), QStringLiteral("--stream"),
+                     QString::number(seconds)})) {
+        std::fprintf(stderr, "kv7-sim did not start, or its port did not open\n");
         return 1;
     }
-    const PortMap map(dir.path(), false);
-    QtSerialControl serial(map);
-    test::RecordingMessageBoxes messages;
-    test::RecordingFileDialogs dialogs;
-    Form1 form(serial, map, messages, dialogs);
-    form.Form_Load();
+    Form1 &form = *link.form;
 
     // The reply timer runs every 10 ms; a long gap between its ticks is a stall.
     QElapsedTimer tickClock;
@@ -89,8 +79,8 @@ int main(int argc, char *argv[])
     clock.start();
     int runs = 0;
     qint64 longestRunMs = 0, nextReport = 60000;
-    QStringList done;
-    while ((done = DoneLine(sim)).isEmpty()) {
+    qint64 streamed = -1;
+    while ((streamed = Count(link.sim, QStringLiteral("stream done "))) < 0) {
         if (clock.elapsed() > (seconds + 30) * 1000LL) {
             std::fprintf(stderr, "kv7-sim never finished its stream\n");
             return 1;
@@ -109,8 +99,8 @@ int main(int argc, char *argv[])
     }
     // Whatever is still on its way or in the buffer is decoded by now.
     RunEventsFor(2000);
-    const qint64 streamed = done.value(2).toLongLong();
-    const qint64 replies = done.value(3).toLongLong();
+    link.sim.Stop();
+    const qint64 replies = Count(link.sim, QStringLiteral("replies "));
     const qint64 decoded = form.Decoder.FramesTaken;
     const double rssEnd = RssMiB();
     std::printf("RSS at end: %.1f MiB (%+.1f MiB; receive buffer and pane are bounded at 1 MiB each)\n", rssEnd,
@@ -130,6 +120,6 @@ int main(int argc, char *argv[])
     const double wall = double(clock.elapsed()) / 1000.0;
     std::printf("CPU: %.1f s in %.0f s = %.1f%% of one core\n", bench::CpuSeconds(), wall,
                 100.0 * bench::CpuSeconds() / wall);
-    std::printf("messages shown: %lld\n", static_cast<long long>(messages.texts.size()));
+    std::printf("messages shown: %lld\n", static_cast<long long>(link.messages.texts.size()));
     return 0;
 }

@@ -56,7 +56,7 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption badReply(QStringLiteral("bad-reply"), QStringLiteral("Boot loader: send TEXT (Latin-1) as a write of its own about 5 ms before every ACK or NAK."), QStringLiteral("TEXT"));
     const QCommandLineOption bootSilent(QStringLiteral("boot-silent"), QStringLiteral("Boot loader: never answer anything."));
     const QCommandLineOption stallAfterFirst(QStringLiteral("stall-after-first"), QStringLiteral("Boot loader: answer the \"{\" handshake, then nothing more."));
-    const QCommandLineOption stream(QStringLiteral("stream"), QStringLiteral("For SECONDS, stream gain and version replies, broken frames and noise at the byte rate of 115200 baud (11520 B/s), between the replies to commands; then print \"stream done FRAMES REPLIES\"."), QStringLiteral("SECONDS"));
+    const QCommandLineOption stream(QStringLiteral("stream"), QStringLiteral("For SECONDS, stream gain and version replies, broken frames and noise at the byte rate of 115200 baud (11520 B/s), between the replies to commands; then print \"stream done FRAMES\"; when stopped it prints \"replies N\", the reply frames it sent."), QStringLiteral("SECONDS"));
     p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose, sampleStatus, samples,
                   image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream});
     if (!p.parse(arguments)) {

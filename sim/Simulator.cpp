@@ -87,7 +87,14 @@ void Simulator::StreamDue()
     if (m_streamClock.elapsed() < endMs)
         return;
     m_streamTimer.stop();
-    Log("stream done " + QByteArray::number(m_stream->Frames()) + ' ' + QByteArray::number(m_replyFrames));
+    Log("stream done " + QByteArray::number(m_stream->Frames()));
+}
+
+void Simulator::Finish()
+{
+    // Replies go on after the stream, so their count is only final now.
+    if (m_stream)
+        Log("replies " + QByteArray::number(m_replyFrames));
 }
 
 void Simulator::Log(const QByteArray &line)

@@ -27,6 +27,8 @@ public:
     // Opens and links the port and prints "COM<n> <device>".
     OpenError Start();
     PtyPort &Port() { return m_port; }
+    // At the end of the run: with --stream, prints "replies <frames sent>".
+    void Finish();
 
 private:
     void OnReceived(const QByteArray &bytes);

@@ -63,6 +63,7 @@ int main(int argc, char *argv[])
         return error.portTaken ? 2 : 1;
     }
     const int code = QCoreApplication::exec();
+    sim.Finish();
     sim.Port().Close();
     return code;
 }
