@@ -3,10 +3,9 @@
 #include "commands/ControlChars.h"
 
 #include <QFile>
-
-#include <algorithm>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kv7::sim {
