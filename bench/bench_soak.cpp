@@ -7,6 +7,7 @@
 #include "app/Form1.h"
 #include "bench/BenchUtil.h"
 #include "gains/GainSlider.h"
+#include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
 
 #include <QApplication>
@@ -15,19 +16,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <unistd.h>
 
 using namespace kv7;
 
 namespace {
-
-double RssMiB()
-{
-    long pages = 0, resident = 0;
-    std::ifstream("/proc/self/statm") >> pages >> resident;
-    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // The number after `prefix` in the simulator's line that starts with it,
 // -1 while there is none.
@@ -37,14 +29,6 @@ qint64 Count(test::SimProcess &sim, const QString &prefix)
         if (line.startsWith(prefix))
             return line.mid(prefix.size()).toLongLong();
     return -1;
-}
-
-void RunEventsFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
 }
 
 } // namespace
@@ -73,7 +57,7 @@ int main(int argc, char *argv[])
     });
 
     std::printf("soak: %d s of streamed replies and noise at 11520 B/s, \"Get Gains\" repeating\n", seconds);
-    const double rssStart = RssMiB();
+    const double rssStart = bench::RssMiB();
     std::printf("RSS at start: %.1f MiB\n", rssStart);
     QElapsedTimer clock;
     clock.start();
@@ -91,18 +75,18 @@ int main(int argc, char *argv[])
         longestRunMs = std::max(longestRunMs, run.elapsed());
         ++runs;
         if (clock.elapsed() >= nextReport) {
-            std::printf("  %3lld s: RSS %.1f MiB, %d runs, %lld frames decoded\n", clock.elapsed() / 1000, RssMiB(),
+            std::printf("  %3lld s: RSS %.1f MiB, %d runs, %lld frames decoded\n", static_cast<long long>(clock.elapsed() / 1000), bench::RssMiB(),
                         runs, static_cast<long long>(form.Decoder.FramesTaken));
             std::fflush(stdout);
             nextReport += 60000;
         }
     }
     // Whatever is still on its way or in the buffer is decoded by now.
-    RunEventsFor(2000);
+    (void)test::WaitUntil([] { return false; }, 2000);
     link.sim.Stop();
     const qint64 replies = Count(link.sim, QStringLiteral("replies "));
     const qint64 decoded = form.Decoder.FramesTaken;
-    const double rssEnd = RssMiB();
+    const double rssEnd = bench::RssMiB();
     std::printf("RSS at end: %.1f MiB (%+.1f MiB; receive buffer and pane are bounded at 1 MiB each)\n", rssEnd,
                 rssEnd - rssStart);
     std::printf("frames: %lld sent (%lld streamed + %lld replies), %lld decoded, %lld missing\n",

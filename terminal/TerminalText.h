@@ -39,7 +39,7 @@ private:
     qint64 m_base = 0; // absolute position of m_data[0]
     qsizetype m_limit;
     std::deque<qint64> m_lineStarts; // absolute positions
-    qsizetype m_longest = 0;
+    qsizetype m_longest = 0; // of the lines already ended by CR LF
 };
 
 } // namespace kv7
