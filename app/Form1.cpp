@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/FileDialogs.h"
 #include "app/MessageBoxes.h"
 #include "app/TabOrder.h"
 #include "app/Twips.h"
@@ -20,8 +21,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -78,6 +81,7 @@ void Form1::ConnectControls()
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Text1, &TerminalPane::SaveAsRequested, this, &Form1::Text1_SaveAs);
 }
 
 void Form1::Form_Load()
@@ -298,6 +302,22 @@ void Form1::StartUpload()
 void Form1::Command4_Click()
 {
     m_sample->Command4_Click();
+}
+
+void Form1::Text1_SaveAs()
+{
+    FileRequest request;
+    request.title = QStringLiteral("Save terminal text as");
+    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
+    request.initialDir = QDir::home().filePath(QStringLiteral("kv7-terminal.log"));
+    request.mustExist = false;
+    const std::optional<QString> path = m_dialogs.ShowSave(request);
+    if (!path || path->isEmpty())
+        return;
+    // Written whole or not at all: a failed save leaves no half file.
+    QSaveFile file(*path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Text1->Text()) != Text1->Text().size() || !file.commit())
+        m_messages.Inform(QStringLiteral("The terminal text could not be saved to %1.").arg(*path), file.errorString());
 }
 
 void Form1::SetControlsEnabled(bool enabled)

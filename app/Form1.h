@@ -55,6 +55,8 @@ public:
     void Command5_Click();
     void StartUpload();
     void Command4_Click();
+    // The pane's "Save As…": its bytes, unchanged, to a file the user picks.
+    void Text1_SaveAs();
 
     // Every control and both timers; "Convert Wave" stays disabled.
     void SetControlsEnabled(bool enabled);

@@ -29,11 +29,22 @@ QString LocalFolder(const QString &folder)
     return drive.match(folder).hasMatch() ? QStringLiteral("/") : folder;
 }
 
-std::optional<QString> QtFileDialogs::ShowOpen(const OpenFileRequest &request)
+std::optional<QString> QtFileDialogs::ShowOpen(const FileRequest &request)
+{
+    return Show(request, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> QtFileDialogs::ShowSave(const FileRequest &request)
+{
+    return Show(request, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtFileDialogs::Show(const FileRequest &request, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(m_parent, request.title, LocalFolder(request.initialDir));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(request.mustExist && mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                                           : QFileDialog::AnyFile);
     dialog.setNameFilters(QtNameFilters(request.filter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

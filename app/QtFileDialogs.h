@@ -2,6 +2,7 @@
 
 #include "app/FileDialogs.h"
 
+#include <QFileDialog>
 #include <QStringList>
 
 class QWidget;
@@ -19,9 +20,12 @@ public:
     explicit QtFileDialogs(QWidget *parent = nullptr) : m_parent(parent) {}
     void SetParent(QWidget *parent) { m_parent = parent; }
 
-    std::optional<QString> ShowOpen(const OpenFileRequest &request) override;
+    std::optional<QString> ShowOpen(const FileRequest &request) override;
+    std::optional<QString> ShowSave(const FileRequest &request) override;
 
 private:
+    std::optional<QString> Show(const FileRequest &request, QFileDialog::AcceptMode mode);
+
     QWidget *m_parent;
 };
 

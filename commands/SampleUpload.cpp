@@ -22,7 +22,7 @@ SampleUpload::SampleUpload(Controls controls, MessageBoxes &messages, FileDialog
 
 void SampleUpload::Command4_Click()
 {
-    OpenFileRequest request;
+    FileRequest request;
     request.filter = QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|");
     request.initialDir = QStringLiteral("C:\\");
     request.mustExist = false;

@@ -31,7 +31,7 @@ FirmwareUpload::FirmwareUpload(Form1 &form, SerialControl &serial, MessageBoxes 
 
 void FirmwareUpload::Command5_Click()
 {
-    OpenFileRequest request;
+    FileRequest request;
     request.title = QStringLiteral("Choose BIN file:");
     request.filter = QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*");
     request.initialDir = QFileInfo(m_form.Text5->text()).path();

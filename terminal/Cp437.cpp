@@ -44,4 +44,21 @@ QChar Cp437Glyph(unsigned char byte)
     return QChar(byte);
 }
 
+QString Cp437Text(const QByteArray &bytes, QStringView lineBreak)
+{
+    QString out;
+    out.reserve(bytes.size());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char b = bytes[i];
+        if (b == '\r' && i + 1 < n && bytes[i + 1] == '\n') {
+            out += lineBreak;
+            ++i;
+        } else {
+            out += Cp437Glyph(static_cast<unsigned char>(b));
+        }
+    }
+    return out;
+}
+
 } // namespace kv7

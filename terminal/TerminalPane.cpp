@@ -1,12 +1,21 @@
 #include "terminal/TerminalPane.h"
 
 #include "terminal/Cp437.h"
+#include "terminal/PaneAccessible.h"
 
-#include <QFontMetrics>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontInfo>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace kv7 {
 
@@ -25,34 +34,31 @@ QFont TerminalFont()
     return font;
 }
 
-QString Glyphs(const QByteArray &bytes)
+int ToInt(qint64 v)
 {
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar *o = out.data();
-    for (const char b : bytes)
-        *o++ = Cp437Glyph(static_cast<unsigned char>(b));
-    return out;
+    return static_cast<int>(std::clamp<qint64>(v, INT_MIN, INT_MAX));
 }
 
 } // namespace
 
-TerminalPane::TerminalPane(QWidget *parent) : QAbstractScrollArea(parent), m_repaint(new QTimer(this))
+TerminalPane::TerminalPane(QWidget *parent)
+    : QAbstractScrollArea(parent), m_repaint(new QTimer(this)), m_autoScroll(new QTimer(this))
 {
+    InstallPaneAccessibility();
     // Fast traffic arrives in many small chunks; redrawing the view (and its
     // scroll bars) for each would cost far more than the text. One refresh
     // per frame time is enough.
     m_repaint->setSingleShot(true);
     m_repaint->setInterval(15);
     connect(m_repaint, &QTimer::timeout, this, &TerminalPane::RefreshView);
+    m_autoScroll->setInterval(50);
+    connect(m_autoScroll, &QTimer::timeout, this, &TerminalPane::AutoScroll);
     setFont(TerminalFont());
-    const QFontMetrics fm(font());
-    m_charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
-    m_lineHeight = std::max(1, fm.height());
-    m_ascent = fm.ascent();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::IBeamCursor);
     setFocusPolicy(Qt::StrongFocus);
     UpdateScrollBars();
 }
@@ -60,6 +66,8 @@ TerminalPane::TerminalPane(QWidget *parent) : QAbstractScrollArea(parent), m_rep
 void TerminalPane::AppendText(const QByteArray &bytes)
 {
     m_text.Append(bytes);
+    // Bytes dropped at the bound leave the selection; nothing else moves it.
+    m_selection.Keep(m_text.Begin());
     m_followEnd = true;
     ScheduleRepaint();
 }
@@ -67,6 +75,7 @@ void TerminalPane::AppendText(const QByteArray &bytes)
 void TerminalPane::Clear()
 {
     m_text.Clear();
+    m_selection.Clear();
     UpdateScrollBars();
     ScheduleRepaint();
 }
@@ -80,7 +89,8 @@ void TerminalPane::ScheduleRepaint()
 void TerminalPane::RefreshView()
 {
     UpdateScrollBars();
-    if (m_followEnd) {
+    // A drag in progress keeps its view; the next refresh after it follows.
+    if (m_followEnd && !m_dragging) {
         m_followEnd = false;
         ScrollToEnd();
     }
@@ -95,26 +105,53 @@ void TerminalPane::scrollContentsBy(int, int)
 
 QString TerminalPane::VisibleLine(qsizetype i) const
 {
-    return Glyphs(m_text.Line(i));
+    return Cp437Text(m_text.Line(i), u"");
+}
+
+bool TerminalPane::EnsureAtlases() const
+{
+    const QPalette::ColorGroup group =
+        !isEnabled() ? QPalette::Disabled : (isActiveWindow() ? QPalette::Active : QPalette::Inactive);
+    GlyphAtlas::Key key{font(), QFontInfo(font()).pixelSize(), devicePixelRatioF(),
+                        palette().color(group, QPalette::Text), palette().color(group, QPalette::Base)};
+    const QSize before = m_plain.Cell();
+    if (m_plain.IsNull() || !(m_plain.BuiltFor() == key))
+        m_plain.Build(key);
+    key.text = palette().color(group, QPalette::HighlightedText);
+    key.background = palette().color(group, QPalette::Highlight);
+    if (m_selected.IsNull() || !(m_selected.BuiltFor() == key))
+        m_selected.Build(key);
+    return m_plain.Cell() != before;
+}
+
+QSize TerminalPane::CellSize() const
+{
+    EnsureAtlases();
+    return m_plain.Cell();
+}
+
+QSizeF TerminalPane::LogicalCell() const
+{
+    return QSizeF(CellSize()) / devicePixelRatioF();
 }
 
 int TerminalPane::VisibleRows() const
 {
-    return std::max(1, viewport()->height() / m_lineHeight);
+    return std::max(1, int(viewport()->height() / LogicalCell().height()));
 }
 
 int TerminalPane::VisibleColumns() const
 {
-    return std::max(1, viewport()->width() / m_charWidth);
+    return std::max(1, int(viewport()->width() / LogicalCell().width()));
 }
 
 void TerminalPane::UpdateScrollBars()
 {
-    const auto rows = static_cast<int>(std::min<qsizetype>(m_text.LineCount(), INT_MAX));
+    const int rows = ToInt(m_text.LineCount());
     verticalScrollBar()->setRange(0, std::max(0, rows - VisibleRows()));
     verticalScrollBar()->setPageStep(VisibleRows());
     // One column more than the longest line leaves room for the caret.
-    const auto cols = static_cast<int>(std::min<qsizetype>(m_text.LongestLine() + 1, INT_MAX));
+    const int cols = ToInt(m_text.LongestLine() + 1);
     horizontalScrollBar()->setRange(0, std::max(0, cols - VisibleColumns()));
     horizontalScrollBar()->setPageStep(VisibleColumns());
 }
@@ -123,58 +160,290 @@ void TerminalPane::ScrollToEnd()
 {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     const qsizetype lastLen = m_text.LineLength(m_text.LineCount() - 1);
-    horizontalScrollBar()->setValue(static_cast<int>(std::max<qsizetype>(0, lastLen + 1 - VisibleColumns())));
-}
-
-void TerminalPane::BuildAtlas()
-{
-    const qreal dpr = devicePixelRatioF();
-    m_atlas = QPixmap(QSize(256 * m_charWidth, m_lineHeight) * dpr);
-    m_atlas.setDevicePixelRatio(dpr);
-    m_atlas.fill(Qt::transparent);
-    QPainter p(&m_atlas);
-    p.setFont(font());
-    p.setPen(palette().color(QPalette::Text));
-    for (int b = 0; b < 256; ++b) {
-        // Clip each glyph to its cell so a wide fallback glyph cannot bleed
-        // into its neighbour.
-        const QRect cell(b * m_charWidth, 0, m_charWidth, m_lineHeight);
-        p.setClipRect(cell);
-        p.drawText(cell.left(), m_ascent, QString(Cp437Glyph(static_cast<unsigned char>(b))));
-    }
+    horizontalScrollBar()->setValue(ToInt(std::max<qsizetype>(0, lastLen + 1 - VisibleColumns())));
 }
 
 void TerminalPane::paintEvent(QPaintEvent *)
 {
-    if (m_atlas.isNull() || !qFuzzyCompare(m_atlas.devicePixelRatio(), devicePixelRatioF()))
-        BuildAtlas();
+    // A new ratio (the window went to another screen) changes the cells,
+    // and with them how many lines and columns fit.
+    if (EnsureAtlases())
+        UpdateScrollBars();
+    const qreal ratio = devicePixelRatioF();
     QPainter p(viewport());
+    // Drawn in whole device pixels, so every cell is an exact copy of its
+    // glyph at any ratio.
+    p.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    const QSize cell = m_plain.Cell();
     const qsizetype first = verticalScrollBar()->value();
     const qsizetype col = horizontalScrollBar()->value();
     const int rows = VisibleRows() + 1;
     const int cols = VisibleColumns() + 1;
-    QVector<QPainter::PixmapFragment> cells;
-    cells.reserve(rows * cols);
-    const qreal half = m_charWidth / 2.0;
-    const qreal halfHeight = m_lineHeight / 2.0;
+    const qint64 selStart = m_selection.Start();
+    const qint64 selEnd = m_selection.End();
+    QVector<QPainter::PixmapFragment> plain;
+    QVector<QPainter::PixmapFragment> selected;
+    plain.reserve(rows * cols);
+    const qreal halfWidth = cell.width() / 2.0;
+    const qreal halfHeight = cell.height() / 2.0;
     for (int r = 0; r < rows && first + r < m_text.LineCount(); ++r) {
-        const QByteArray line = m_text.Line(first + r, col, cols);
-        for (int c = 0; c < line.size(); ++c) {
-            const auto b = static_cast<unsigned char>(line[c]);
-            if (b == ' ' || b == 0 || b == 255)
+        const qsizetype line = first + r;
+        const qint64 start = m_text.LineStart(line) + col;
+        const QByteArray bytes = m_text.Line(line, col, cols);
+        const qreal y = r * cell.height() + halfHeight;
+        for (int c = 0; c < bytes.size(); ++c) {
+            const auto b = static_cast<unsigned char>(bytes[c]);
+            const bool inSelection = start + c >= selStart && start + c < selEnd;
+            // Blank glyphs need no copy on the plain background.
+            if (!inSelection && (b == ' ' || b == 0 || b == 255))
                 continue;
-            cells.append(QPainter::PixmapFragment::create(
-                QPointF(c * m_charWidth + half, r * m_lineHeight + halfHeight),
-                QRectF(b * m_charWidth, 0, m_charWidth, m_lineHeight)));
+            (inSelection ? selected : plain)
+                .append(QPainter::PixmapFragment::create(QPointF(c * cell.width() + halfWidth, y),
+                                                         QRectF(m_plain.Source(b))));
+        }
+        // A selected line break shows as one selected cell after the line.
+        const qint64 lineEnd = m_text.LineStart(line) + m_text.LineLength(line);
+        if (line + 1 < m_text.LineCount() && lineEnd >= selStart && lineEnd < selEnd && lineEnd - start < cols &&
+            lineEnd >= start) {
+            p.fillRect(QRect(int(lineEnd - start) * cell.width(), r * cell.height(), cell.width(), cell.height()),
+                       m_selected.BuiltFor().background);
         }
     }
-    p.drawPixmapFragments(cells.constData(), int(cells.size()), m_atlas);
+    p.drawPixmapFragments(plain.constData(), int(plain.size()), m_plain.Pixmap());
+    p.drawPixmapFragments(selected.constData(), int(selected.size()), m_selected.Pixmap());
 }
 
 void TerminalPane::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
+}
+
+void TerminalPane::changeEvent(QEvent *event)
+{
+    // Colours follow the window's activation and the enabled state.
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::PaletteChange:
+    case QEvent::EnabledChange:
+    case QEvent::ActivationChange:
+        viewport()->update();
+        break;
+    default:
+        break;
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+qint64 TerminalPane::OffsetAt(const QPointF &viewportPos, Hit hit) const
+{
+    const QSizeF cell = LogicalCell();
+    const qint64 row = verticalScrollBar()->value() + qint64(std::floor(viewportPos.y() / cell.height()));
+    const auto line = static_cast<qsizetype>(std::clamp<qint64>(row, 0, m_text.LineCount() - 1));
+    const double x = viewportPos.x() / cell.width();
+    const qint64 column = horizontalScrollBar()->value() + qint64(hit == Boundary ? std::round(x) : std::floor(x));
+    return m_text.LineStart(line) + std::clamp<qint64>(column, 0, m_text.LineLength(line));
+}
+
+QRect TerminalPane::CharacterRect(qint64 pos) const
+{
+    const QSizeF cell = LogicalCell();
+    const qsizetype line = m_text.LineAt(pos);
+    const qint64 row = line - verticalScrollBar()->value();
+    const qint64 column = pos - m_text.LineStart(line) - horizontalScrollBar()->value();
+    return QRectF(double(column) * cell.width(), double(row) * cell.height(), cell.width(), cell.height())
+        .toAlignedRect();
+}
+
+void TerminalPane::ScrollTo(qint64 pos)
+{
+    const qsizetype line = m_text.LineAt(pos);
+    const qint64 column = pos - m_text.LineStart(line);
+    QScrollBar *v = verticalScrollBar();
+    QScrollBar *h = horizontalScrollBar();
+    if (line < v->value() || line >= v->value() + VisibleRows())
+        v->setValue(ToInt(line - VisibleRows() / 2));
+    if (column < h->value() || column >= h->value() + VisibleColumns())
+        h->setValue(ToInt(column - VisibleColumns() / 2));
+}
+
+void TerminalPane::Select(qint64 anchor, qint64 cursor)
+{
+    const auto clamp = [this](qint64 v) { return std::clamp(v, m_text.Begin(), m_text.End()); };
+    m_selection.Set(clamp(anchor), clamp(cursor));
+    SelectionChanged(false);
+}
+
+void TerminalPane::SelectAll()
+{
+    m_selection.Set(m_text.Begin(), m_text.End());
+    SelectionChanged(true);
+}
+
+QByteArray TerminalPane::SelectedBytes() const
+{
+    return m_text.Bytes(m_selection.Start(), m_selection.End());
+}
+
+void TerminalPane::SelectionChanged(bool toPrimary)
+{
+    viewport()->update();
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    // X11's primary selection: what is selected can be pasted with the
+    // middle button elsewhere.
+    if (toPrimary && !m_selection.IsEmpty() && clipboard->supportsSelection())
+        clipboard->setText(Cp437Text(SelectedBytes(), u"\n"), QClipboard::Selection);
+    NotifySelection(this);
+}
+
+void TerminalPane::Copy() const
+{
+    if (!m_selection.IsEmpty())
+        QGuiApplication::clipboard()->setText(Cp437Text(SelectedBytes(), u"\n"));
+}
+
+void TerminalPane::CopyAsHex() const
+{
+    if (!m_selection.IsEmpty())
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(SelectedBytes().toHex(' ').toUpper()));
+}
+
+void TerminalPane::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mousePressEvent(event);
+    const qint64 at = OffsetAt(event->position());
+    if (m_sinceDoubleClick.isValid() && m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval()) {
+        // A third click: the whole line.
+        m_sinceDoubleClick.invalidate();
+        const qsizetype line = m_text.LineAt(at);
+        m_selection.Set(m_text.LineStart(line), m_text.LineStart(line) + m_text.LineLength(line));
+        return SelectionChanged(true);
+    }
+    if (event->modifiers() & Qt::ShiftModifier)
+        m_selection.Extend(at);
+    else
+        m_selection.Set(at, at);
+    m_dragging = true;
+    m_lastMouse = event->position();
+    m_autoScroll->start();
+    SelectionChanged(false);
+}
+
+void TerminalPane::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging)
+        return QAbstractScrollArea::mouseMoveEvent(event);
+    m_lastMouse = event->position();
+    m_selection.Extend(OffsetAt(m_lastMouse));
+    SelectionChanged(false);
+}
+
+void TerminalPane::AutoScroll()
+{
+    // Dragging beyond an edge keeps scrolling that way, a line at a time.
+    const QRect view = viewport()->rect();
+    QScrollBar *v = verticalScrollBar();
+    QScrollBar *h = horizontalScrollBar();
+    if (m_lastMouse.y() < view.top())
+        v->setValue(v->value() - 1);
+    else if (m_lastMouse.y() > view.bottom())
+        v->setValue(v->value() + 1);
+    if (m_lastMouse.x() < view.left())
+        h->setValue(h->value() - 1);
+    else if (m_lastMouse.x() > view.right())
+        h->setValue(h->value() + 1);
+    m_selection.Extend(OffsetAt(m_lastMouse));
+    SelectionChanged(false);
+}
+
+void TerminalPane::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mouseReleaseEvent(event);
+    if (!m_dragging)
+        return; // the end of a double or triple click
+    m_dragging = false;
+    m_autoScroll->stop();
+    SelectionChanged(true);
+}
+
+void TerminalPane::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mouseDoubleClickEvent(event);
+    const auto [start, end] = WordAt(m_text, OffsetAt(event->position()));
+    m_selection.Set(start, end);
+    m_dragging = false;
+    m_autoScroll->stop();
+    m_sinceDoubleClick.start();
+    SelectionChanged(true);
+}
+
+void TerminalPane::keyPressEvent(QKeyEvent *event)
+{
+    QScrollBar *v = verticalScrollBar();
+    QScrollBar *h = horizontalScrollBar();
+    if (event->matches(QKeySequence::Copy)) {
+        Copy();
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        SelectAll();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
+        v->setValue(v->minimum());
+        h->setValue(h->minimum());
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
+        ScrollToEnd();
+    } else if (event->matches(QKeySequence::MoveToStartOfLine)) {
+        h->setValue(h->minimum());
+    } else if (event->matches(QKeySequence::MoveToEndOfLine)) {
+        h->setValue(h->maximum());
+    } else if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        ShowMenu(KeyboardMenuPos());
+    } else {
+        // Page Up, Page Down and the arrows scroll, as in a read-only text box.
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+QMenu *TerminalPane::CreateContextMenu()
+{
+    auto *menu = new QMenu(this);
+    const bool selected = !m_selection.IsEmpty();
+    const bool any = m_text.Size() > 0;
+    QAction *copy = menu->addAction(tr("&Copy"), this, &TerminalPane::Copy);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(selected);
+    menu->addAction(tr("Copy as &Hex"), this, &TerminalPane::CopyAsHex)->setEnabled(selected);
+    QAction *all = menu->addAction(tr("Select &All"), this, &TerminalPane::SelectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setEnabled(any);
+    menu->addSeparator();
+    menu->addAction(tr("C&lear"), this, &TerminalPane::Clear)->setEnabled(any);
+    menu->addSeparator();
+    menu->addAction(tr("&Save As…"), this, &TerminalPane::SaveAsRequested)->setEnabled(any);
+    return menu;
+}
+
+void TerminalPane::contextMenuEvent(QContextMenuEvent *event)
+{
+    ShowMenu(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : KeyboardMenuPos());
+}
+
+QPoint TerminalPane::KeyboardMenuPos() const
+{
+    // Beside the selection (or the view's corner), not wherever the mouse
+    // pointer happens to be.
+    QRect cell = CharacterRect(m_selection.End());
+    if (m_selection.IsEmpty() || !viewport()->rect().intersects(cell))
+        cell = QRect(0, 0, 1, 1);
+    return viewport()->mapToGlobal(cell.bottomLeft());
+}
+
+void TerminalPane::ShowMenu(const QPoint &globalPos)
+{
+    QMenu *menu = CreateContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
 }
 
 } // namespace kv7

@@ -68,6 +68,19 @@ QByteArray TerminalText::Line(qsizetype i, qsizetype from, qsizetype maxLen) con
     return m_data.mid(start + from, take);
 }
 
+QByteArray TerminalText::Bytes(qint64 from, qint64 to) const
+{
+    from = std::max(from, Begin());
+    to = std::min(to, End());
+    return from < to ? m_data.mid(Offset(from), static_cast<qsizetype>(to - from)) : QByteArray();
+}
+
+qsizetype TerminalText::LineAt(qint64 pos) const
+{
+    const auto after = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), pos);
+    return std::max<qsizetype>(0, static_cast<qsizetype>(after - m_lineStarts.begin()) - 1);
+}
+
 void TerminalText::Trim()
 {
     const qsizetype target = m_limit - m_limit / 8;

@@ -22,7 +22,17 @@ public:
     qsizetype Size() const { return m_data.size() - m_head; }
     qsizetype Limit() const { return m_limit; }
 
+    // Absolute offsets count every byte ever appended since the last Clear,
+    // so a position keeps naming the same byte while older text is dropped.
+    qint64 Begin() const { return m_base + m_head; }
+    qint64 End() const { return m_base + m_data.size(); }
+    // The kept bytes in [from, to), clamped to what is kept.
+    QByteArray Bytes(qint64 from, qint64 to) const;
+
     qsizetype LineCount() const { return static_cast<qsizetype>(m_lineStarts.size()); }
+    qint64 LineStart(qsizetype i) const { return m_lineStarts[static_cast<size_t>(i)]; }
+    // The line that holds the absolute offset `pos` (its end included).
+    qsizetype LineAt(qint64 pos) const;
     // Line i without its CR LF; only `maxLen` bytes from `from` on.
     QByteArray Line(qsizetype i, qsizetype from = 0, qsizetype maxLen = -1) const;
     qsizetype LineLength(qsizetype i) const;

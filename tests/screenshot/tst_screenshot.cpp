@@ -1,15 +1,19 @@
 #include "app/RealProgressBar.h"
 #include "gains/GainSlider.h"
 #include "terminal/StatusLamp.h"
+#include "terminal/TerminalPane.h"
 #include "tests/support/WindowRig.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest>
@@ -85,6 +89,32 @@ private slots:
         for (size_t i = 0; i < form.VScroll1.size(); ++i)
             area |= form.VScroll1[i]->geometry() | form.Text13[i]->geometry();
         QVERIFY(SaveIfChanged(QStringLiteral("gains.png"), Crop(Grab(), area)));
+    }
+
+    // A drag over the last reply selects it and offers it to the middle
+    // button; the context menu opens beside it.
+    void terminalSelectionAndMenu()
+    {
+        Form1 &form = *m_rig->form;
+        TerminalPane *pane = form.Text1;
+        const qsizetype line = pane->Model().LineCount() - 2;
+        const qint64 start = pane->Model().LineStart(line);
+        QWindow *window = form.windowHandle();
+        const auto at = [&](qint64 pos) { return pane->viewport()->mapTo(&form, pane->CharacterRect(pos).center()); };
+        QTest::mousePress(window, Qt::LeftButton, {}, at(start) - QPoint(2, 0));
+        QTest::mouseMove(window, at(start + 6));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at(start + pane->Model().LineLength(line) - 1) + QPoint(3, 0));
+        const QString reply = QString::fromUtf16(u"\u263ARGV \u263BKV7 1.0\u2666");
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), reply);
+
+        QTest::mouseClick(window, Qt::RightButton, {}, at(start + pane->Model().LineLength(line) - 1) + QPoint(12, 6));
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        QWidget *menu = QApplication::activePopupWidget();
+        QImage shot = Grab();
+        // The menu is a window of its own: drawn where the screen shows it.
+        QPainter(&shot).drawImage(menu->pos() - form.pos(), menu->grab().toImage());
+        QVERIFY(SaveIfChanged(QStringLiteral("terminal.png"), Crop(shot, pane->geometry() | QRect(menu->pos() - form.pos(), menu->size()))));
+        menu->close();
     }
 
     // Three of eight blocks acknowledged, then the device falls silent.

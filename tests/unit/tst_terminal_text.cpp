@@ -1,10 +1,8 @@
 #include "terminal/Cp437.h"
 #include "terminal/ReceivePath.h"
 #include "terminal/RxBuffer.h"
-#include "terminal/TerminalPane.h"
 #include "terminal/TerminalText.h"
 
-#include <QScrollBar>
 #include <QtTest>
 
 using namespace kv7;
@@ -142,34 +140,7 @@ private slots:
             seen.insert(Cp437Glyph(static_cast<unsigned char>(b)));
         QCOMPARE(seen.size(), 254);
     }
-
-    void paneShowsGlyphsAndFollowsTheEnd()
-    {
-        TerminalPane pane;
-        pane.resize(429, 289);
-        pane.show();
-        pane.AppendText(PaneChunk(QByteArray("\x01R\x02\x80\x04", 5)));
-        QCOMPARE(pane.VisibleLine(0), QString::fromUtf16(u"\u263AR\u263B\u00C7\u2666"));
-        QCOMPARE(pane.Model().LineCount(), 2);
-        for (int i = 0; i < 300; ++i)
-            pane.AppendText(QByteArray("line ") + QByteArray::number(i) + "\r\n");
-        // The view follows the end on its next refresh.
-        QTRY_VERIFY_WITH_TIMEOUT(pane.verticalScrollBar()->maximum() > 250, 5000);
-        QCOMPARE(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
-        pane.AppendText(QByteArray(2000, 'w'));
-        QTRY_VERIFY_WITH_TIMEOUT(pane.horizontalScrollBar()->maximum() > 1900, 5000);
-        QCOMPARE(pane.horizontalScrollBar()->value(), pane.horizontalScrollBar()->maximum());
-        // Scrolled away by the user, the view stays until new text comes.
-        pane.verticalScrollBar()->setValue(0);
-        QTest::qWait(0);
-        QCOMPARE(pane.verticalScrollBar()->value(), 0);
-        pane.AppendText("more");
-        QTRY_COMPARE_WITH_TIMEOUT(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum(), 5000);
-        pane.Clear();
-        QCOMPARE(pane.Text(), QByteArray());
-        QCOMPARE(pane.verticalScrollBar()->maximum(), 0);
-    }
 };
 
-QTEST_MAIN(TestTerminalText)
+QTEST_APPLESS_MAIN(TestTerminalText)
 #include "tst_terminal_text.moc"

@@ -1,39 +1,15 @@
 #include "app/RealProgressBar.h"
 #include "commands/SampleUpload.h"
 #include "tests/support/WindowRig.h"
+#include "tests/support/WithoutFileOverride.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 using namespace kv7;
 
 namespace {
-
-// Root reads any file; without these two capabilities it is held to the
-// file's mode like any user. Only the calling thread's effective set
-// changes, and it is restored when this goes.
-class WithoutFileOverride {
-public:
-    WithoutFileOverride()
-    {
-        ::syscall(SYS_capget, &m_header, m_saved);
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        reduced[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
-        ::syscall(SYS_capset, &m_header, reduced);
-    }
-    ~WithoutFileOverride() { ::syscall(SYS_capset, &m_header, m_saved); }
-    WithoutFileOverride(const WithoutFileOverride &) = delete;
-    WithoutFileOverride &operator=(const WithoutFileOverride &) = delete;
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2]{};
-};
 
 QByteArray Word(const QByteArray &frame)
 {
@@ -199,7 +175,7 @@ private slots:
         Sample locked;
         QVERIFY(QFile::setPermissions(locked.path, QFileDevice::WriteOwner));
         {
-            const WithoutFileOverride asAnyUser;
+            const test::WithoutFileOverride asAnyUser;
             locked.form->Command1[32]->click();
         }
         QCOMPARE(locked.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(locked.path)});
@@ -247,7 +223,7 @@ private slots:
         QCOMPARE(s.form->Text15->text(), s.path);
         s.form->Command4->click();
         QCOMPARE(s.form->Text15->text(), QStringLiteral("/data/take2.wav"));
-        const OpenFileRequest &r = s.dialogs.requests[0];
+        const FileRequest &r = s.dialogs.requests[0];
         QCOMPARE(r.filter, QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|"));
         QCOMPARE(r.initialDir, QStringLiteral("C:\\"));
         QVERIFY(r.title.isEmpty());

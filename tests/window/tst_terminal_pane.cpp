@@ -1,0 +1,345 @@
+// The terminal pane as its user meets it: sharp at every display scale,
+// selected and copied like a text box, saved, scrolled from the keyboard
+// and read by screen readers.
+#include "terminal/Cp437.h"
+#include "terminal/TerminalPane.h"
+#include "tests/support/OffscreenScreens.h"
+#include "tests/support/WindowRig.h"
+#include "tests/support/WithoutFileOverride.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QFontInfo>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace kv7;
+
+namespace {
+
+const QByteArray Replies("\x01RGV \x02KV7 1.0\x04\r\n\x01RGAV\x02" "3064\x04\r\nthird line");
+
+// Every byte value in lines of 32; no CR LF pair among them.
+QByteArray AllBytesInLines()
+{
+    QByteArray text;
+    for (int b = 0; b < 256; ++b)
+        text += char(b) + QByteArray(b % 32 == 31 ? "\r\n" : "");
+    return text;
+}
+
+// The text's glyphs drawn straight onto a device-pixel image with QPainter,
+// each in its cell, with the pane's font at that ratio.
+QImage DrawnDirectly(const TerminalPane &pane, const QByteArray &text, const QSize &size, qreal ratio)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(pane.palette().color(QPalette::Base));
+    QFont font = pane.font();
+    font.setPixelSize(qRound(QFontInfo(pane.font()).pixelSize() * ratio));
+    const QFontMetrics metrics(font, &image);
+    const int w = metrics.horizontalAdvance(QLatin1Char('M'));
+    QPainter p(&image);
+    p.setFont(font);
+    p.setPen(pane.palette().color(QPalette::Text));
+    for (qsizetype r = 0, from = 0; from <= text.size(); ++r) {
+        const qsizetype end = text.indexOf("\r\n", from) < 0 ? text.size() : text.indexOf("\r\n", from);
+        const QByteArray line = text.mid(from, end - from);
+        from = end + 2;
+        for (int c = 0; c < line.size(); ++c) {
+            const QRect cell(c * w, int(r) * metrics.height(), w, metrics.height());
+            p.setClipRect(cell);
+            p.drawText(cell.left(), cell.top() + metrics.ascent(),
+                       QString(Cp437Glyph(static_cast<unsigned char>(line[c]))));
+        }
+    }
+    return image;
+}
+
+QAction *Action(QMenu *menu, const QString &text)
+{
+    for (QAction *a : menu->actions())
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+// A shown pane holding `text`, its view settled.
+struct Pane {
+    explicit Pane(const QByteArray &text)
+    {
+        pane.resize(429, 289);
+        pane.show();
+        pane.AppendText(text);
+        QTest::qWait(30);
+    }
+    // The boundary before column `col` of line `row`, in viewport pixels.
+    QPoint At(int row, int col) const
+    {
+        const QSizeF cell = QSizeF(pane.CellSize()) / pane.devicePixelRatioF();
+        return QPointF(col * cell.width(), (row + 0.5) * cell.height()).toPoint();
+    }
+    TerminalPane pane;
+};
+
+} // namespace
+
+class TestTerminalPane : public QObject {
+    Q_OBJECT
+private slots:
+    // One pane moved to screens of ratio 1, 2, 1.25 and 1.5: every glyph,
+    // control codes and bytes above 127 included, as QPainter draws it there.
+    void glyphsAreWholeAtEveryRatio()
+    {
+        Pane p(AllBytesInLines());
+        QCOMPARE(QGuiApplication::screens().size(), 4);
+        for (QScreen *screen : QGuiApplication::screens()) {
+            p.pane.setScreen(screen);
+            p.pane.move(screen->geometry().topLeft());
+            const qreal ratio = screen->devicePixelRatio();
+            QTRY_COMPARE(p.pane.devicePixelRatioF(), ratio);
+            const QImage shown = p.pane.viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            const QImage expected = DrawnDirectly(p.pane, AllBytesInLines(), shown.size(), ratio);
+            int differ = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    differ += shown.pixel(x, y) != expected.pixel(x, y);
+            QVERIFY2(differ == 0, qPrintable(QStringLiteral("%1 pixels differ at ratio %2").arg(differ).arg(ratio)));
+        }
+    }
+
+    void viewFollowsTheEndUntilScrolledAway()
+    {
+        Pane p{QByteArray()};
+        QScrollBar *v = p.pane.verticalScrollBar();
+        for (int i = 0; i < 300; ++i)
+            p.pane.AppendText(QByteArray("line ") + QByteArray::number(i) + "\r\n");
+        QTRY_VERIFY(v->maximum() > 250);
+        QCOMPARE(v->value(), v->maximum());
+        p.pane.AppendText(QByteArray(2000, 'w'));
+        QTRY_VERIFY(p.pane.horizontalScrollBar()->maximum() > 1900);
+        QCOMPARE(p.pane.horizontalScrollBar()->value(), p.pane.horizontalScrollBar()->maximum());
+        v->setValue(0);
+        QTest::qWait(30);
+        QCOMPARE(v->value(), 0);
+        p.pane.AppendText("more");
+        QTRY_COMPARE(v->value(), v->maximum());
+        p.pane.Clear();
+        QTRY_COMPARE(v->maximum(), 0);
+    }
+
+    void mouseAndKeysSelectWhatIsCopied_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("drag to the next line") << "drag" << QString::fromUtf16(u"RGV \u263BKV7 1.0\u2666\n");
+        QTest::newRow("shift-click extends") << "shift" << QStringLiteral("GV \u263BK");
+        QTest::newRow("double-click a word") << "double" << QStringLiteral("KV7");
+        QTest::newRow("triple-click a line") << "triple" << QString::fromUtf16(u"\u263ARGAV\u263B3064\u2666");
+        QTest::newRow("Ctrl+A") << "all" << QString::fromUtf16(u"\u263ARGV \u263BKV7 1.0\u2666\n\u263ARGAV\u263B3064\u2666\nthird line");
+    }
+    void mouseAndKeysSelectWhatIsCopied()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(QString, copied);
+        Pane p(Replies);
+        QWidget *view = p.pane.viewport();
+        if (gesture == "drag") {
+            QTest::mousePress(view, Qt::LeftButton, {}, p.At(0, 1));
+            QTest::mouseMove(view, p.At(1, 2));
+            QTest::mouseMove(view, p.At(1, 0));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, p.At(1, 0));
+        } else if (gesture == "shift") {
+            QTest::mouseClick(view, Qt::LeftButton, {}, p.At(0, 2));
+            QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, p.At(0, 7));
+        } else if (gesture == "double") {
+            QTest::mouseDClick(view, Qt::LeftButton, {}, p.At(0, 7) + QPoint(2, 0));
+        } else if (gesture == "triple") {
+            QTest::mouseDClick(view, Qt::LeftButton, {}, p.At(1, 3));
+            QTest::mouseClick(view, Qt::LeftButton, {}, p.At(1, 3));
+        } else {
+            QTest::keyClick(&p.pane, Qt::Key_A, Qt::ControlModifier);
+        }
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(&p.pane, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    }
+
+    void contextMenu_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<qint64>("selected");
+        QTest::addColumn<qint64>("left");
+        const auto size = qint64(Replies.size());
+        QTest::newRow("right click, Copy") << "mouse" << "&Copy" << QStringLiteral("\u263ARGV") << 4LL << size;
+        QTest::newRow("right click, Copy as Hex") << "mouse" << "Copy as &Hex" << "01 52 47 56" << 4LL << size;
+        QTest::newRow("Menu key, Select All") << "keyboard" << "Select &All" << "" << size << size;
+        QTest::newRow("Shift+F10, Clear") << "Shift+F10" << "C&lear" << "" << 0LL << 0LL;
+    }
+    void contextMenu()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, action);
+        QFETCH(QString, clipboard);
+        QFETCH(qint64, selected);
+        QFETCH(qint64, left);
+        Pane p(Replies);
+        p.pane.Select(0, 4);
+        QGuiApplication::clipboard()->clear();
+        if (opener == "mouse") {
+            // Through the window, where a right press becomes a context menu event.
+            QTest::mouseClick(p.pane.windowHandle(), Qt::RightButton, {}, p.pane.viewport()->mapTo(&p.pane, p.At(2, 2)));
+        } else if (opener == "keyboard") {
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+            QApplication::sendEvent(&p.pane, &key);
+        } else {
+            QTest::keyClick(&p.pane, Qt::Key_F10, Qt::ShiftModifier);
+        }
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QAction *chosen = Action(menu, action);
+        QVERIFY(chosen && chosen->isEnabled());
+        chosen->trigger();
+        menu->close();
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+        QCOMPARE(p.pane.Selection().End() - p.pane.Selection().Start(), selected);
+        QCOMPARE(p.pane.Model().Size(), left);
+    }
+
+    // New traffic leaves a selection on its bytes; trimming at the bound
+    // takes away only what it drops; clearing takes all.
+    void selectionStaysOnItsBytes()
+    {
+        TerminalPane pane;
+        const QByteArray filler(131070, 'x');
+        pane.AppendText(filler + "ABCDEFGH");
+        pane.Select(filler.size(), filler.size() + 8);
+        pane.AppendText(QByteArray(1000, 'y'));
+        QCOMPARE(pane.SelectedBytes(), QByteArray("ABCDEFGH"));
+        pane.AppendText(QByteArray(pane.Model().Limit() - pane.Model().Size(), 'z'));
+        QCOMPARE(pane.SelectedBytes(), QByteArray("ABCDEFGH"));
+        pane.AppendText("!");
+        const qint64 cut = pane.Model().Begin() - filler.size();
+        QVERIFY2(cut > 0 && cut < 8, qPrintable(QString::number(cut)));
+        QCOMPARE(pane.SelectedBytes(), QByteArray("ABCDEFGH").mid(cut));
+        pane.AppendText(QByteArray(pane.Model().Limit(), 'w'));
+        QVERIFY(pane.Selection().IsEmpty());
+        pane.Select(pane.Model().Begin(), pane.Model().End());
+        pane.Clear();
+        QVERIFY(pane.Selection().IsEmpty());
+    }
+
+    void saveAsWritesThePaneBytes_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("every byte value and CR LF") << true;
+        QTest::newRow("a folder that cannot be written") << false;
+    }
+    void saveAsWritesThePaneBytes()
+    {
+        QFETCH(bool, writable);
+        test::WindowRig rig({1});
+        rig.form->Form_Load();
+        const QByteArray traffic = AllBytesInLines() + "\r\n";
+        rig.form->Text1->AppendText(traffic);
+        const QString folder = rig.dir.filePath(QStringLiteral("saved"));
+        QVERIFY(QDir().mkpath(folder));
+        if (!writable)
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const QString path = folder + QStringLiteral("/traffic.log");
+        rig.dialogs.answers = {path};
+        QScopedPointer<QMenu> menu(rig.form->Text1->CreateContextMenu());
+        {
+            const test::WithoutFileOverride asAnyUser;
+            Action(menu.get(), QStringLiteral("&Save As…"))->trigger();
+        }
+        QCOMPARE(rig.dialogs.saves, 1);
+        QFile saved(path);
+        if (writable) {
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), traffic);
+            QVERIFY(rig.messages.texts.isEmpty());
+        } else {
+            QVERIFY(!saved.exists());
+            QCOMPARE(rig.messages.texts, QStringList{QStringLiteral("The terminal text could not be saved to %1.").arg(path)});
+            QVERIFY(!rig.messages.details.value(0).isEmpty());
+        }
+        QCOMPARE(rig.form->Text1->Text(), traffic);
+    }
+
+    void keysScroll_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("vertical"); // where the view is after the key
+        QTest::addColumn<QString>("horizontal");
+        QTest::newRow("Page Up") << int(Qt::Key_PageUp) << 0 << "end-page" << "end";
+        QTest::newRow("Up") << int(Qt::Key_Up) << 0 << "end-1" << "end";
+        QTest::newRow("Left") << int(Qt::Key_Left) << 0 << "end" << "end-1";
+        QTest::newRow("Home") << int(Qt::Key_Home) << 0 << "end" << "0";
+        QTest::newRow("Ctrl+Home") << int(Qt::Key_Home) << int(Qt::ControlModifier) << "0" << "0";
+    }
+    void keysScroll()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, vertical);
+        QFETCH(QString, horizontal);
+        QByteArray text;
+        for (int i = 0; i < 300; ++i)
+            text += QByteArray::number(i) + QByteArray(300, '-') + "\r\n";
+        Pane p(text + QByteArray(400, '='));
+        QScrollBar *v = p.pane.verticalScrollBar();
+        QScrollBar *h = p.pane.horizontalScrollBar();
+        QTRY_COMPARE(v->value(), v->maximum());
+        QCOMPARE(h->value(), h->maximum());
+        const auto expected = [](const QScrollBar *bar, const QString &where) {
+            return where == "0" ? 0 : where == "end" ? bar->maximum() : where == "end-1" ? bar->maximum() - 1
+                                                                                         : bar->maximum() - bar->pageStep();
+        };
+        QTest::keyClick(&p.pane, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(v->value(), expected(v, vertical));
+        QCOMPARE(h->value(), expected(h, horizontal));
+        QTest::keyClick(&p.pane, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(v->value(), v->maximum());
+    }
+
+    void screenReadersReadLinesAndSelection()
+    {
+        Pane p(Replies);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(&p.pane);
+        QVERIFY(a && a->textInterface());
+        QCOMPARE(a->role(), QAccessible::EditableText);
+        QVERIFY(a->state().readOnly && a->state().multiLine);
+        QAccessibleTextInterface *text = a->textInterface();
+        QCOMPARE(text->characterCount(), int(Replies.size()));
+        QCOMPARE(text->text(0, text->characterCount()),
+                 QString::fromUtf16(u"\u263ARGV \u263BKV7 1.0\u2666\r\n\u263ARGAV\u263B3064\u2666\r\nthird line"));
+        QCOMPARE(text->text(15, 16), QStringLiteral("\n")); // the LF of the first line break
+        int start = 0;
+        int end = 0;
+        QCOMPARE(text->textAtOffset(int(Replies.size()) - 3, QAccessible::LineBoundary, &start, &end),
+                 QStringLiteral("third line"));
+        p.pane.Select(6, 9);
+        QCOMPARE(text->selectionCount(), 1);
+        text->selection(0, &start, &end);
+        QCOMPARE(text->text(start, end), QStringLiteral("KV7"));
+        QCOMPARE(text->offsetAtPoint(text->characterRect(20).center()), 20);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (!test::UseOffscreenScreens({1, 2, 1.25, 1.5}))
+        return 2;
+    QApplication app(argc, argv);
+    TestTerminalPane test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_terminal_pane.moc"
