@@ -1,13 +1,12 @@
 #include "app/Form1.h"
 
-#include "app/FileDialogs.h"
+#include "app/Form1Host.h"
 #include "app/MessageBoxes.h"
 #include "app/TabOrder.h"
 #include "app/Twips.h"
-#include "firmware/FirmwareUpload.h"
 #include "commands/CommandTable.h"
 #include "commands/SampleUpload.h"
-#include "commands/ControlChars.h"
+#include "firmware/FirmwareUpload.h"
 #include "gains/GainPanel.h"
 #include "gains/GainSlider.h"
 #include "serial/PortMap.h"
@@ -21,10 +20,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -36,7 +33,6 @@ Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages
              QWidget *parent)
     : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages), m_dialogs(dialogs)
 {
-    m_firmware = new FirmwareUpload(*this, serial, messages, dialogs);
     ExitProgram = [](int code) {
         std::fflush(nullptr);
         std::_Exit(code);
@@ -63,14 +59,9 @@ void Form1::ConnectControls()
         connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
     connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&m_serial, &SerialControl::PortLost, this, &Form1::OnPortLost);
-    SampleUpload::Controls sample;
-    sample.area = Text14;
-    sample.file = Text15;
-    sample.progress = ProgressBar1;
-    sample.decoder = &Decoder;
-    sample.send = [this](const QByteArray &f) { return SendFrame(f); };
-    sample.portOpen = [this] { return m_serial.PortOpen(); };
-    m_sample = new SampleUpload(sample, m_messages, m_dialogs, this);
+    m_host = std::make_unique<Host>(*this);
+    m_firmware = new FirmwareUpload(m_serial, *Timer2, *m_host, this);
+    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, m_serial, *m_host, this);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3],
                             [this](const QByteArray &f) {
@@ -86,7 +77,6 @@ void Form1::ConnectControls()
 
 void Form1::Form_Load()
 {
-    UploadActive = false;
     for (int n = 1; n <= 255; ++n) {
         if (m_ports.PortExists(n))
             cmbCommPort->addItem(QStringLiteral("COM%1").arg(n), n);
@@ -94,14 +84,6 @@ void Form1::Form_Load()
     for (const char *speed : {"300", "1200", "9600", "19200", "57600", "115200"})
         Combo1->addItem(QString::fromLatin1(speed));
     SelectSpeed(2);
-
-    SOH = QByteArray(1, kv7::SOH);
-    EOT = QByteArray(1, kv7::EOT);
-    ACK = QByteArray(1, kv7::ACK);
-    NAK = QByteArray(1, kv7::NAK);
-    SyncChar = QByteArray(1, kv7::SyncChar);
-    PadChar = QByteArray(1, kv7::PadChar);
-    PadBlock = QByteArray(128, kv7::PadChar);
 
     m_reportedPort = 0;
     if (cmbCommPort->count() > 0)
@@ -198,7 +180,8 @@ void Form1::Command1_Click(int index)
         StartUpload();
         break;
     case Command::SampleUpload:
-        m_sample->Upload();
+        if (!UploadRunning())
+            m_sample->Upload(Text14->text(), Text15->text());
         break;
     case Command::None:
         break;
@@ -226,21 +209,6 @@ void Form1::RunPaced(const QByteArrayList &frames)
     }
 }
 
-void Form1::VScroll1_Change(int index)
-{
-    m_gains->VScroll1_Change(index);
-}
-
-void Form1::Text13_Change(int index)
-{
-    m_gains->Text13_Change(index);
-}
-
-void Form1::VScroll1_GotFocus(int index)
-{
-    m_gains->VScroll1_GotFocus(index);
-}
-
 void Form1::Command2_Click(int index)
 {
     if (index == 0) {
@@ -255,7 +223,7 @@ void Form1::Command2_Click(int index)
 
 void Form1::MSComm1_OnComm()
 {
-    if (UploadActive)
+    if (UploadActive())
         return m_firmware->OnReceive(); // the transfer owns the line while it runs
     if (m_serial.InBufferCount() <= 0)
         return;
@@ -282,44 +250,6 @@ void Form1::ShowReply(const QByteArray &frame)
     }
 }
 
-void Form1::Timer2_Timer()
-{
-    m_firmware->Timer2_Timer();
-}
-
-void Form1::Command5_Click()
-{
-    m_firmware->Command5_Click();
-}
-
-void Form1::StartUpload()
-{
-    // The firmware transfer would take the line from under a sample upload.
-    if (!m_sample->Running())
-        m_firmware->StartUpload();
-}
-
-void Form1::Command4_Click()
-{
-    m_sample->Command4_Click();
-}
-
-void Form1::Text1_SaveAs()
-{
-    FileRequest request;
-    request.title = QStringLiteral("Save terminal text as");
-    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
-    request.initialDir = QDir::home().filePath(QStringLiteral("kv7-terminal.log"));
-    request.mustExist = false;
-    const std::optional<QString> path = m_dialogs.ShowSave(request);
-    if (!path || path->isEmpty())
-        return;
-    // Written whole or not at all: a failed save leaves no half file.
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Text1->Text()) != Text1->Text().size() || !file.commit())
-        m_messages.Inform(QStringLiteral("The terminal text could not be saved to %1.").arg(*path), file.errorString());
-}
-
 void Form1::SetControlsEnabled(bool enabled)
 {
     for (QWidget *control : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
@@ -335,7 +265,7 @@ void Form1::SetControlsEnabled(bool enabled)
 
 void Form1::OnPortLost(const QString &why)
 {
-    if (UploadActive)
+    if (UploadActive())
         return m_firmware->PortLost(why);
     m_lossReported = true;
     m_messages.Inform(QStringLiteral("The connection to COM%1 was lost.").arg(m_serial.CommPort()), why);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -19,6 +20,7 @@ class QTimer;
 namespace kv7 {
 
 class FileDialogs;
+struct FileRequest;
 class FirmwareUpload;
 class MessageBoxes;
 class PortMap;
@@ -47,14 +49,11 @@ public:
     void Command1_Click(int index);
     void Command2_Click(int index);
     void MSComm1_OnComm();
-    void VScroll1_Change(int index);
-    void Text13_Change(int index);
-    void VScroll1_GotFocus(int index);
     void Timer1_Timer();
     void Timer2_Timer();
+    void Command4_Click();
     void Command5_Click();
     void StartUpload();
-    void Command4_Click();
     // The pane's "Save As…": its bytes, unchanged, to a file the user picks.
     void Text1_SaveAs();
 
@@ -62,16 +61,17 @@ public:
     void SetControlsEnabled(bool enabled);
     // Opens the port at its settings; a failure is reported.
     void ReopenPort();
-    FirmwareUpload &Firmware() { return *m_firmware; }
     void OnPortLost(const QString &why);
+
+    FirmwareUpload &Firmware() { return *m_firmware; }
     SampleUpload &Sample() { return *m_sample; }
+    // A firmware upload holds the line.
+    bool UploadActive() const;
 
     // How "EXIT" ends the process; tests replace it.
     std::function<void(int)> ExitProgram;
 
     // Form-level state.
-    bool UploadActive = false;
-    QByteArray SOH, EOT, ACK, NAK, SyncChar, PadChar, PadBlock;
     kv7::RxBuffer RxBuffer;
     ReplyDecoder Decoder;
 
@@ -116,7 +116,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    class Host;
+
     void CreateControls();
+    // Only one upload at a time: each would take the line from the other.
+    bool UploadRunning() const;
+    // The file chooser of a path box.
+    void ChooseFile(QLineEdit *box, const FileRequest &request);
     // Writes one frame; a failure is reported and gives false.
     bool SendFrame(const QByteArray &frame);
     // Frame, five reply-timer ticks of pause, next frame; stops at a failed write.
@@ -140,6 +146,7 @@ private:
     // until the next user action say nothing more.
     bool m_lossReported = false;
     GainPanel *m_gains = nullptr;
+    std::unique_ptr<Host> m_host;
     FirmwareUpload *m_firmware = nullptr;
     SampleUpload *m_sample = nullptr;
 };

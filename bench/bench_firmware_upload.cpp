@@ -47,7 +47,7 @@ double Ours(const QString &image, const QStringList &peerOptions, const QString 
     clock.start();
     link.form->StartUpload();
     *startSeconds = double(clock.nsecsElapsed()) / 1e9;
-    if (!test::WaitUntil([&] { return !link.form->UploadActive; }, 120000))
+    if (!test::WaitUntil([&] { return !link.form->UploadActive(); }, 120000))
         return -2;
     const double wall = double(clock.nsecsElapsed()) / 1e9;
     *cpuShare = 100.0 * (bench::CpuSeconds() - cpu0) / wall;

@@ -6,38 +6,28 @@
 
 #include <functional>
 
-class QLineEdit;
-
 namespace kv7 {
 
-class FileDialogs;
-class MessageBoxes;
-class RealProgressBar;
 class ReplyDecoder;
+class SerialControl;
+class UploadHost;
 
-// "Upload Sample" and its file chooser: selects the area, then sends the
-// file as hexadecimal lines of 32 bytes, one line in flight, each waiting
-// for the device's reply.
+// "Upload Sample": selects the area, then sends the file as hexadecimal
+// lines of 32 bytes, one line in flight, each waiting for the device's reply.
 class SampleUpload : public QObject {
     Q_OBJECT
 public:
-    struct Controls {
-        QLineEdit *area = nullptr;     // Text14
-        QLineEdit *file = nullptr;     // Text15
-        RealProgressBar *progress = nullptr;
-        ReplyDecoder *decoder = nullptr;
-        // Writes one frame; a failure is reported there and gives false.
-        std::function<bool(const QByteArray &)> send;
-        std::function<bool()> portOpen;
-    };
+    // Writes one frame; a failure is reported there and gives false.
+    using Sender = std::function<bool(const QByteArray &)>;
 
     static constexpr int LineBytes = 32;
 
-    SampleUpload(Controls controls, MessageBoxes &messages, FileDialogs &dialogs, QObject *parent = nullptr);
+    SampleUpload(Sender send, ReplyDecoder &decoder, const SerialControl &serial, UploadHost &host,
+                 QObject *parent = nullptr);
 
-    void Command4_Click();
-    // Returns when the upload has ended, whichever way.
-    void Upload();
+    // Area as typed, the file's path; returns when the upload has ended,
+    // whichever way.
+    void Upload(const QString &area, const QString &path);
     bool Running() const { return m_running; }
 
     // How long each wait for a reply may take.
@@ -46,16 +36,17 @@ public:
     char FileByte = 0;
 
 private:
-    void Run();
+    void Run(const QString &area, const QString &path);
     enum class Wait { Fitting, TimedOut, PortLost };
     // Yields to events until `fits` accepts the last reply, the limit runs
     // out or the port goes away.
     Wait WaitForReply(const std::function<bool(const QByteArray &)> &fits);
     void SendLines(const QString &path);
 
-    Controls m_controls;
-    MessageBoxes &m_messages;
-    FileDialogs &m_dialogs;
+    Sender m_send;
+    ReplyDecoder &m_decoder;
+    const SerialControl &m_serial;
+    UploadHost &m_host;
     bool m_running = false;
 };
 

@@ -1,16 +1,12 @@
 #include "firmware/FirmwareUpload.h"
 
-#include "app/FileDialogs.h"
-#include "app/Form1.h"
-#include "app/MessageBoxes.h"
-#include "app/RealProgressBar.h"
 #include "commands/ControlChars.h"
 #include "commands/Frame.h"
+#include "commands/UploadHost.h"
 #include "serial/SerialControl.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QThread>
 
 namespace kv7 {
@@ -21,65 +17,52 @@ const char *const TransferSettings = "115200,n,8,1";
 
 } // namespace
 
-FirmwareUpload::FirmwareUpload(Form1 &form, SerialControl &serial, MessageBoxes &messages, FileDialogs &dialogs)
-    : QObject(&form), m_form(form), m_serial(serial), m_messages(messages), m_dialogs(dialogs)
+FirmwareUpload::FirmwareUpload(SerialControl &serial, QTimer &timer2, UploadHost &host, QObject *parent)
+    : QObject(parent), m_serial(serial), m_timer2(timer2), m_host(host)
 {
     StallTimer.setSingleShot(true);
     StallTimer.setInterval(StallMs);
     connect(&StallTimer, &QTimer::timeout, this, &FirmwareUpload::TimeOut);
 }
 
-void FirmwareUpload::Command5_Click()
-{
-    FileRequest request;
-    request.title = QStringLiteral("Choose BIN file:");
-    request.filter = QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*");
-    request.initialDir = QFileInfo(m_form.Text5->text()).path();
-    request.mustExist = true;
-    const std::optional<QString> path = m_dialogs.ShowOpen(request);
-    if (path && !path->isEmpty())
-        m_form.Text5->setText(*path);
-}
-
-void FirmwareUpload::StartUpload()
+void FirmwareUpload::StartUpload(const QString &path)
 {
     // The path exactly as typed; only the emptiness test ignores spaces.
-    const QString path = m_form.Text5->text();
     if (path.trimmed().isEmpty())
         return;
-    if (!m_messages.Ask(QStringLiteral("Are you sure you want to upload file %1?").arg(path), QStringLiteral("Send file")))
+    if (!m_host.Confirm(QStringLiteral("Are you sure you want to upload file %1?").arg(path), QStringLiteral("Send file")))
         return;
     if (!QFileInfo(path).isFile())
-        return m_messages.Inform(QStringLiteral("File %1 does not exist. Aborting upload.").arg(path));
+        return m_host.Report(QStringLiteral("File %1 does not exist. Aborting upload.").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return m_messages.Inform(file.errorString());
+        return m_host.Report(file.errorString());
     const QByteArray image = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return m_messages.Inform(file.errorString());
+        return m_host.Report(file.errorString());
     file.close();
     if (image.isEmpty())
-        return m_messages.Inform(QStringLiteral("File %1 is empty. Aborting upload.").arg(path));
+        return m_host.Report(QStringLiteral("File %1 is empty. Aborting upload.").arg(path));
 
     Transfer.Begin(image);
-    m_form.ProgressBar1->setVisible(true);
-    m_form.ProgressBar1->SetValue(0);
-    m_form.ProgressBar1->SetMaximum(double(image.size()) / BlockTransfer::BlockSize);
+    m_host.ShowProgress(double(image.size()) / BlockTransfer::BlockSize);
 
     const SerialResult boot = m_serial.Output(CommandFrame(QStringLiteral("$BT"), QString()));
     if (!boot.ok()) {
-        m_form.ProgressBar1->setVisible(false);
-        return m_messages.Inform(QStringLiteral("The firmware upload did not start."), boot.error);
+        m_host.HideProgress();
+        // A port that went away has been reported once already.
+        if (!boot.lost)
+            m_host.Report(QStringLiteral("The firmware upload did not start."), boot.error);
+        return;
     }
     QThread::msleep(100);
-    m_form.SetControlsEnabled(false);
-    m_form.UploadActive = true;
-    m_timingOut = false;
-    m_form.Timer2->start();
+    m_host.SetControlsEnabled(false);
+    m_active = true;
+    m_timer2.start();
 
     QString error;
     if (!SwitchToTransfer(&error))
-        Abandon(QStringLiteral("The firmware upload did not start."), error);
+        End({QStringLiteral("The firmware upload did not start."), error, Ending::AfterEnable, true});
 }
 
 bool FirmwareUpload::SwitchToTransfer(QString *error)
@@ -102,79 +85,58 @@ void FirmwareUpload::OnReceive()
     const BlockTransfer::Step step = Transfer.Reply(m_serial.Input());
     if (!step.acted)
         return;
-    m_form.Timer2->stop();
+    m_timer2.stop();
     StallTimer.stop();
     if (step.finished)
-        return Finish();
+        return End({QStringLiteral("Finished uploading firmware and all is OK!"), {}, Ending::AfterRestore, true});
     if (!step.write.isEmpty()) {
         const SerialResult sent = m_serial.Output(step.write);
         if (!sent.ok())
-            return Abandon(QStringLiteral("The firmware upload stopped."), sent.error);
+            return End({QStringLiteral("The firmware upload stopped."), sent.error, Ending::AfterEnable, true});
         StallTimer.start();
     }
-    m_form.ProgressBar1->SetValue(Transfer.Progress);
-}
-
-void FirmwareUpload::RestorePort()
-{
-    (void)m_serial.SetPortOpen(false);
-    (void)m_serial.SetSettings(SavedSettings);
-}
-
-void FirmwareUpload::Finish()
-{
-    StallTimer.stop();
-    m_form.Timer2->stop();
-    RestorePort();
-    m_messages.Inform(QStringLiteral("Finished uploading firmware and all is OK!"));
-    m_form.SetControlsEnabled(true);
-    m_form.Timer2->stop();
-    m_form.ProgressBar1->setVisible(false);
-    m_form.UploadActive = false;
-    m_form.ReopenPort();
-}
-
-void FirmwareUpload::Timer2_Timer()
-{
-    TimeOut();
+    m_host.SetProgress(Transfer.Progress);
 }
 
 void FirmwareUpload::TimeOut()
 {
-    // Once per upload, even while its own message is open.
-    if (!m_form.UploadActive || m_timingOut)
-        return;
-    m_timingOut = true;
-    m_form.Timer2->stop();
-    StallTimer.stop();
-    m_messages.Inform(QStringLiteral("Firmware upload timeout."));
-    RestorePort();
-    m_form.SetControlsEnabled(true);
-    m_form.ProgressBar1->setVisible(false);
-    m_form.UploadActive = false;
-    m_form.ReopenPort();
-    m_form.Timer2->stop();
-    StallTimer.stop();
+    // The message comes while the port is still at the transfer speed.
+    End({QStringLiteral("Firmware upload timeout."), {}, Ending::BeforeRestore, true});
 }
 
 void FirmwareUpload::PortLost(const QString &why)
 {
-    Abandon(QStringLiteral("The firmware upload stopped: the connection to COM%1 was lost.").arg(m_serial.CommPort()),
-            why, false);
+    End({QStringLiteral("The firmware upload stopped: the connection to COM%1 was lost.").arg(m_serial.CommPort()), why,
+         Ending::AfterEnable, false});
 }
 
-void FirmwareUpload::Abandon(const QString &text, const QString &why, bool reopen)
+void FirmwareUpload::End(const Ending &ending)
 {
+    // One ending per upload, whichever comes first: a loss noticed inside a
+    // write ends it there, and the write's own failure has nothing left to
+    // end; a success while the time-out message is open changes nothing.
+    if (!m_active || m_ending)
+        return;
+    m_ending = true;
+    m_timer2.stop();
     StallTimer.stop();
-    m_form.Timer2->stop();
-    RestorePort();
-    m_form.SetControlsEnabled(true);
-    m_form.Timer2->stop();
-    m_form.ProgressBar1->setVisible(false);
-    m_form.UploadActive = false;
-    m_messages.Inform(text, why);
-    if (reopen)
-        m_form.ReopenPort();
+    // The time-out message comes while the port is still at the transfer speed.
+    if (ending.messageAt == Ending::BeforeRestore)
+        m_host.Report(ending.text, ending.detail);
+    (void)m_serial.SetPortOpen(false);
+    (void)m_serial.SetSettings(SavedSettings);
+    if (ending.messageAt == Ending::AfterRestore)
+        m_host.Report(ending.text, ending.detail);
+    m_host.SetControlsEnabled(true);
+    // Enabling the window starts every timer; this one only runs at the start.
+    m_timer2.stop();
+    m_host.HideProgress();
+    m_active = false;
+    m_ending = false;
+    if (ending.messageAt == Ending::AfterEnable)
+        m_host.Report(ending.text, ending.detail);
+    if (ending.reopen)
+        m_host.ReopenPort();
 }
 
 } // namespace kv7

@@ -8,30 +8,32 @@
 
 namespace kv7 {
 
-class FileDialogs;
-class Form1;
-class MessageBoxes;
 class SerialControl;
+class UploadHost;
 
-// The "Upload Firmware" button and its file chooser: checks and reads the
-// image, puts the device into its boot loader, runs the block transfer on
-// the replies and ends the upload either way with the window and the port
-// as they were.
+// A firmware upload: checks and reads the image, puts the device into its
+// boot loader, runs the block transfer on the replies and ends the upload
+// either way with the window and the port as they were.
 class FirmwareUpload : public QObject {
     Q_OBJECT
 public:
     static constexpr int StallMs = 30000;
 
-    FirmwareUpload(Form1 &form, SerialControl &serial, MessageBoxes &messages, FileDialogs &dialogs);
+    // `timer2` bounds the wait for the device's first reply; its owner
+    // calls TimeOut() when it fires.
+    FirmwareUpload(SerialControl &serial, QTimer &timer2, UploadHost &host, QObject *parent = nullptr);
 
-    void Command5_Click();
-    void StartUpload();
+    // The image at `path`, exactly as typed.
+    void StartUpload(const QString &path);
     // The receive event while an upload runs.
     void OnReceive();
-    // The wait for the device's first reply ran out.
-    void Timer2_Timer();
+    // The device did not answer in time.
+    void TimeOut();
     // The port went away in the middle of the upload.
     void PortLost(const QString &why);
+
+    // An upload is under way: the line belongs to the boot loader.
+    bool UploadActive() const { return m_active; }
 
     BlockTransfer Transfer;
     QString SavedSettings;
@@ -40,18 +42,24 @@ public:
     QTimer StallTimer;
 
 private:
+    // How an upload ends: its message, whether the message comes before the
+    // port is restored or once the window is back, and whether the port is
+    // opened again.
+    struct Ending {
+        QString text;
+        QString detail;
+        enum { BeforeRestore, AfterRestore, AfterEnable } messageAt;
+        bool reopen;
+    };
     bool SwitchToTransfer(QString *error);
-    void Finish();
-    void TimeOut();
-    // Puts everything back after a serial failure and says why.
-    void Abandon(const QString &text, const QString &why, bool reopen = true);
-    void RestorePort();
+    // Once per upload, whichever way comes first.
+    void End(const Ending &ending);
 
-    Form1 &m_form;
     SerialControl &m_serial;
-    MessageBoxes &m_messages;
-    FileDialogs &m_dialogs;
-    bool m_timingOut = false;
+    QTimer &m_timer2;
+    UploadHost &m_host;
+    bool m_active = false;
+    bool m_ending = false;
 };
 
 } // namespace kv7

@@ -99,8 +99,10 @@ SerialResult QtSerialControl::WriteDevice(const QByteArray &bytes)
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             const QString why = qt_error_string(errno);
             // The device is gone: the same as when the read side notices.
-            if (errno == EIO || errno == ENXIO || errno == ENODEV)
+            if (errno == EIO || errno == ENXIO || errno == ENODEV) {
                 Lose(why);
+                return SerialResult::Lost(why);
+            }
             return SerialResult::Fail(why);
         }
         done = n > 0 ? n : 0;
@@ -113,7 +115,7 @@ SerialResult QtSerialControl::WriteDevice(const QByteArray &bytes)
     // event loop, in order.
     m_port.flush();
     if (!m_port.isOpen())
-        return SerialResult::Fail(QStringLiteral("the port was lost while writing"));
+        return SerialResult::Lost(QStringLiteral("the port was lost while writing"));
     return SerialResult::Ok();
 }
 

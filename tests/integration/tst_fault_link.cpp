@@ -129,7 +129,7 @@ private slots:
         link.form->StartUpload();
         QVERIFY(test::WaitUntil([&] { return link.form->ProgressBar1->Value() > 20; }, 10000));
         link.sim.Stop();
-        QVERIFY(test::WaitUntil([&] { return !link.form->UploadActive; }, 5000));
+        QVERIFY(test::WaitUntil([&] { return !link.form->UploadActive(); }, 5000));
         QCOMPARE(link.messages.texts,
                  QStringList{QStringLiteral("The firmware upload stopped: the connection to COM1 was lost.")});
         QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));

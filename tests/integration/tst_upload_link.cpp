@@ -48,7 +48,7 @@ bool UploadFirmware(SimLink &link, const QByteArray &image)
         return false;
     link.form->Text5->setText(path);
     link.form->StartUpload();
-    if (!test::WaitUntil([&] { return !link.form->UploadActive; }, 60000))
+    if (!test::WaitUntil([&] { return !link.form->UploadActive(); }, 60000))
         return false;
     return link.messages.texts == QStringList{QStringLiteral("Finished uploading firmware and all is OK!")};
 }

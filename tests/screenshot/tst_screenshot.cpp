@@ -132,7 +132,7 @@ private slots:
         form.StartUpload();
         form.Text5->setText(FixedFirmwarePath());
         QCOMPARE(m_rig->messages.questions.size(), 1);
-        QVERIFY(form.UploadActive);
+        QVERIFY(form.UploadActive());
         serial.Feed("{");
         serial.Feed("\x15");
         for (int i = 0; i < 3; ++i)
@@ -143,7 +143,7 @@ private slots:
         QVERIFY(SaveIfChanged(QStringLiteral("upload.png"), Grab()));
 
         form.Timer2_Timer();
-        QVERIFY(!form.UploadActive);
+        QVERIFY(!form.UploadActive());
         QCOMPARE(m_rig->messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
         QVERIFY(form.Command1[36]->isEnabled());
         QVERIFY(!form.ProgressBar1->isVisible());

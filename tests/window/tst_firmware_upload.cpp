@@ -100,7 +100,7 @@ private slots:
             QStringLiteral("File %1 is empty. Aborting upload.").arg(empty)}));
         QVERIFY(up.serial.writes.isEmpty());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
-        QVERIFY(!up.form->UploadActive);
+        QVERIFY(!up.form->UploadActive());
         QVERIFY(up.form->Command1[36]->isEnabled());
     }
 
@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
         QCOMPARE(up.serial.opens.last().port, 1);
         QCOMPARE(up.form->Firmware().SavedSettings, QStringLiteral("9600,n,8,1"));
-        QVERIFY(up.form->UploadActive);
+        QVERIFY(up.form->UploadActive());
         QVERIFY(up.form->ProgressBar1->isVisibleTo(up.form.get()));
         QCOMPARE(up.form->ProgressBar1->Maximum(), 0.0078125);
         for (QWidget *control : std::initializer_list<QWidget *>{
@@ -157,7 +157,7 @@ private slots:
         up.serial.Feed(Ack);
 
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Finished uploading firmware and all is OK!")});
-        QVERIFY(!up.form->UploadActive);
+        QVERIFY(!up.form->UploadActive());
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
@@ -177,7 +177,7 @@ private slots:
         Upload up;
         up.form->Timer2->setInterval(20);
         up.form->StartUpload();
-        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive(), 2000);
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
@@ -199,8 +199,8 @@ private slots:
         up.StartAndSync();
         up.serial.Feed(Nak);
         up.serial.Feed(Ack);
-        QVERIFY(up.form->UploadActive);
-        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive, 2000);
+        QVERIFY(up.form->UploadActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive(), 2000);
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.form->Command5->isEnabled());
@@ -232,7 +232,7 @@ private slots:
         (void)closed.serial.SetPortOpen(false);
         closed.form->StartUpload();
         QCOMPARE(closed.messages.texts, QStringList{QStringLiteral("The firmware upload did not start.")});
-        QVERIFY(!closed.form->UploadActive);
+        QVERIFY(!closed.form->UploadActive());
         QVERIFY(!closed.form->ProgressBar1->isVisibleTo(closed.form.get()));
         QVERIFY(closed.form->Command1[36]->isEnabled());
 
@@ -241,7 +241,7 @@ private slots:
         refused.serial.failingPorts = {1};
         refused.form->StartUpload();
         QCOMPARE(refused.messages.texts.value(0), QStringLiteral("The firmware upload did not start."));
-        QVERIFY(!refused.form->UploadActive);
+        QVERIFY(!refused.form->UploadActive());
         QCOMPARE(refused.serial.Settings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(refused.form->Command1[36]->isEnabled());
         QVERIFY(refused.form->Timer1->isActive());
@@ -256,7 +256,7 @@ private slots:
         lost.serial.failWritesFrom = int(lost.serial.writes.size());
         lost.serial.Feed(Nak);
         QCOMPARE(lost.messages.texts, QStringList{QStringLiteral("The firmware upload stopped.")});
-        QVERIFY(!lost.form->UploadActive);
+        QVERIFY(!lost.form->UploadActive());
         QVERIFY(!lost.form->Firmware().StallTimer.isActive());
         QCOMPARE(lost.serial.Settings(), QStringLiteral("9600,n,8,1"));
     }

@@ -115,9 +115,7 @@ private slots:
         QCOMPARE(rig.serial.opens[0].port, 1);
         QCOMPARE(rig.serial.opens[0].settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(rig.messages.texts.isEmpty());
-        QVERIFY(!rig.form->UploadActive);
-        QCOMPARE(rig.form->PadBlock, QByteArray(128, '\x1a'));
-        QCOMPARE(rig.form->SyncChar, QByteArray("{"));
+        QVERIFY(!rig.form->UploadActive());
         QVERIFY(rig.form->Timer1->isActive());
         QVERIFY(!rig.form->Timer2->isActive());
     }

@@ -1,0 +1,108 @@
+// The window's side of the two uploads and of its files: the file
+// choosers, the one-upload-at-a-time rule, and the pane's Save As.
+#include "app/FileDialogs.h"
+#include "app/Form1Host.h"
+#include "app/MessageBoxes.h"
+#include "app/RealProgressBar.h"
+#include "commands/SampleUpload.h"
+#include "firmware/FirmwareUpload.h"
+#include "terminal/TerminalPane.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSaveFile>
+
+namespace kv7 {
+
+bool Form1::Host::Confirm(const QString &text, const QString &title)
+{
+    return m_form.m_messages.Ask(text, title);
+}
+
+void Form1::Host::Report(const QString &text, const QString &detail)
+{
+    m_form.m_messages.Inform(text, detail);
+}
+
+void Form1::Host::ShowProgress(double maximum)
+{
+    m_form.ProgressBar1->SetMaximum(maximum);
+    m_form.ProgressBar1->SetValue(0);
+    m_form.ProgressBar1->setVisible(true);
+}
+
+void Form1::Host::SetProgress(double value)
+{
+    m_form.ProgressBar1->SetValue(value);
+}
+
+void Form1::Host::HideProgress()
+{
+    m_form.ProgressBar1->setVisible(false);
+}
+
+bool Form1::UploadActive() const
+{
+    return m_firmware->UploadActive();
+}
+
+bool Form1::UploadRunning() const
+{
+    return UploadActive() || m_sample->Running();
+}
+
+void Form1::StartUpload()
+{
+    if (!UploadRunning())
+        m_firmware->StartUpload(Text5->text());
+}
+
+void Form1::Timer2_Timer()
+{
+    m_firmware->TimeOut();
+}
+
+void Form1::ChooseFile(QLineEdit *box, const FileRequest &request)
+{
+    const std::optional<QString> path = m_dialogs.ShowOpen(request);
+    if (path && !path->isEmpty())
+        box->setText(*path);
+}
+
+void Form1::Command4_Click()
+{
+    FileRequest request;
+    request.filter = QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|");
+    request.initialDir = QStringLiteral("C:\\");
+    request.mustExist = false;
+    ChooseFile(Text15, request);
+}
+
+void Form1::Command5_Click()
+{
+    FileRequest request;
+    request.title = QStringLiteral("Choose BIN file:");
+    request.filter = QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*");
+    request.initialDir = QFileInfo(Text5->text()).path();
+    ChooseFile(Text5, request);
+}
+
+void Form1::Text1_SaveAs()
+{
+    FileRequest request;
+    request.title = QStringLiteral("Save terminal text as");
+    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
+    request.initialDir = QDir::home().filePath(QStringLiteral("kv7-terminal.log"));
+    request.mustExist = false;
+    const std::optional<QString> path = m_dialogs.ShowSave(request);
+    if (!path || path->isEmpty())
+        return;
+    // Written whole or not at all: a failed save leaves no half file.
+    const QByteArray bytes = Text1->Text();
+    QSaveFile file(*path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        m_messages.Inform(QStringLiteral("The terminal text could not be saved to %1.").arg(*path), file.errorString());
+}
+
+} // namespace kv7
