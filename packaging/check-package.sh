@@ -37,4 +37,11 @@ missing=$(ldd "$tree/usr/bin/kv7-test" "$tree/usr/bin/kv7-sim" | grep 'not found
 [ -z "$missing" ] || fail "libraries the programs need are not on this system: $missing"
 help=$("$tree/usr/bin/kv7-sim" --help) || fail "kv7-sim --help from the package exits with $?"
 grep -q -- '--stall-after-first' <<<"$help" || fail "kv7-sim --help from the package prints no option list"
+
+# --help and --version answer without a display.
+nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=)
+usage=$("${nodisplay[@]}" "$tree/usr/bin/kv7-test" --help) || fail "kv7-test --help without a display exits with $?"
+grep -q 'no options' <<<"$usage" && grep -q 'man kv7-test' <<<"$usage" || fail "kv7-test --help prints: $usage"
+version=$("${nodisplay[@]}" "$tree/usr/bin/kv7-test" --version) || fail "kv7-test --version without a display exits with $?"
+[ "$version" = "kv7-test $(dpkg-deb --field "$deb" Version)" ] || fail "kv7-test --version prints: $version"
 echo "check-package: $deb is complete"
