@@ -6,6 +6,7 @@
 #include "serial/QtSerialControl.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -55,6 +56,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KV7 Test"));
     QApplication::setApplicationVersion(QStringLiteral(KV7_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kv7-test"));
+    // The installed theme icon first; the built-in copy when run from the
+    // build tree. Window managers that ignore desktop files show this one.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("kv7-test"), QIcon(QStringLiteral(":/kv7-test.svg"))));
 
     const kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
     kv7::QtSerialControl serial(ports);

@@ -18,7 +18,7 @@ extra=$(awk '$1 ~ /^-..x/ && $6 != "./usr/bin/kv7-test" && $6 != "./usr/bin/kv7-
 [ -z "$extra" ] || fail "unexpected programs: $(tr '\n' ' ' <<<"$extra")"
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for d in libqt6widgets6 libqt6serialport6 libqt6core6 qt6-qpa-plugins; do
+for d in libqt6widgets6 libqt6serialport6 libqt6core6 qt6-qpa-plugins libqt6svg6; do
     grep -qE "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 [ "$(dpkg-deb --field "$deb" Package)" = kv7-test ] || fail "wrong package name"
