@@ -9,7 +9,8 @@ fail() { echo "check-package: $*" >&2; exit 1; }
 listing=$(dpkg-deb --contents "$deb") || fail "$deb is not a readable package"
 contents=$(awk '{print $6}' <<<"$listing")
 for f in ./usr/bin/kv7-test ./usr/bin/kv7-sim ./usr/share/applications/kv7-test.desktop \
-         ./usr/share/icons/hicolor/scalable/apps/kv7-test.svg; do
+         ./usr/share/icons/hicolor/scalable/apps/kv7-test.svg \
+         ./usr/share/man/man1/kv7-test.1.gz ./usr/share/man/man1/kv7-sim.1.gz; do
     grep -qx "$f" <<<"$contents" || fail "missing $f"
 done
 # Only the two programs are executable files anywhere in the package: no
@@ -37,6 +38,20 @@ missing=$(ldd "$tree/usr/bin/kv7-test" "$tree/usr/bin/kv7-sim" | grep 'not found
 [ -z "$missing" ] || fail "libraries the programs need are not on this system: $missing"
 help=$("$tree/usr/bin/kv7-sim" --help) || fail "kv7-sim --help from the package exits with $?"
 grep -q -- '--stall-after-first' <<<"$help" || fail "kv7-sim --help from the package prints no option list"
+
+# The manual pages: found where man looks, rendered without a warning, and
+# the simulator's page names every option its --help prints.
+export MANPATH=$tree/usr/share/man MANWIDTH=80
+for page in kv7-test kv7-sim; do
+    found=$(man -w "$page") || fail "man -w $page finds no page"
+    [ "$found" = "$tree/usr/share/man/man1/$page.1.gz" ] || fail "man -w $page finds $found"
+    warnings=$(man --warnings -l "$found" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man reports for $page: $warnings"
+done
+simpage=$(MANWIDTH=1000 man --no-hyphenation --no-justification -l "$tree/usr/share/man/man1/kv7-sim.1.gz" 2>/dev/null)
+for opt in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -qE -- "(^|[^-[:alnum:]])$opt([^-[:alnum:]]|\$)" <<<"$simpage" || fail "the kv7-sim manual page lacks $opt"
+done
 
 # --help and --version answer without a display.
 nodisplay=(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=)
