@@ -10,7 +10,7 @@ PACKAGES=(
     xvfb xauth
     lrzsz
     clang libclang-rt-14-dev clang-tidy cppcheck
-    desktop-file-utils dpkg-dev man-db
+    desktop-file-utils dpkg-dev lintian man-db
 )
 
 missing=()
