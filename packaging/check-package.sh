@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built package: check-package.sh <package.deb>. Exits non-zero,
-# saying what is wrong, when a file, a dependency or the desktop entry is
-# not as it should be.
+# saying what is wrong, when a file, a dependency, the desktop entry, a
+# manual page or kv7-test's --help is not as it should be, or when lintian
+# reports an error.
 set -euo pipefail
 deb=${1:?usage: check-package.sh <package.deb>}
 fail() { echo "check-package: $*" >&2; exit 1; }
