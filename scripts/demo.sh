@@ -4,14 +4,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
-bash scripts/build.sh build
-
+# Checked first, so a machine without a display gets no installs and no build.
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: there is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window cannot open." >&2
     echo "demo: run this on a desktop session, or try the tests: bash scripts/test.sh" >&2
     exit 1
 fi
+
+bash scripts/setup.sh
+bash scripts/build.sh build
 
 out=$(mktemp)
 build/sim/kv7-sim --com 1 --gains 64,64,64,64,64,64,64,64 >"$out" &
