@@ -3,7 +3,10 @@
 #include "commands/Hex.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace kv7 {
@@ -69,12 +72,17 @@ double LeadingNumber(const QString &text)
         if (j > firstDigit)
             number += exponent;
     }
-    bool ok = false;
-    const double value = number.toDouble(&ok);
-    // An exponent too large for a double reads as the largest number there is.
-    if (!ok || !std::isfinite(value))
-        return number.startsWith(QLatin1Char('-')) ? -std::numeric_limits<double>::max()
-                                                   : std::numeric_limits<double>::max();
+    // Read in the C locale whatever the user's: the point is always ".".
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    const QByteArray latin = number.toLatin1();
+    errno = 0;
+    const double value = ::strtod_l(latin.constData(), nullptr, c);
+    // Too large for a double reads as the largest number there is; too
+    // small to be told from zero reads as zero, whatever its sign.
+    if (errno == ERANGE && std::fabs(value) < 1)
+        return 0;
+    if (!std::isfinite(value))
+        return value < 0 ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
     return value;
 }
 

@@ -128,6 +128,14 @@ private slots:
         QTest::newRow("hex without digits") << "&H" << 0.0;
         QTest::newRow("hex beyond a double: the largest one")
             << QStringLiteral("&H") + QString(300, QLatin1Char('F')) << std::numeric_limits<double>::max();
+        QTest::newRow("beyond a double: the largest one") << "1e400" << std::numeric_limits<double>::max();
+        QTest::newRow("negative beyond a double") << "-1e400" << -std::numeric_limits<double>::max();
+        QTest::newRow("too small for a double: zero") << "1e-400" << 0.0;
+        QTest::newRow("negative and too small: zero") << "-1e-400" << 0.0;
+        QTest::newRow("too small without an exponent") << QStringLiteral("0.") + QString(400, QLatin1Char('0')) + "1" << 0.0;
+        QTest::newRow("exponent without a number") << "e5" << 0.0;
+        QTest::newRow("point and exponent only") << ".e1" << 0.0;
+        QTest::newRow("exponent sign without digits") << "1e+" << 1.0;
         QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("dash") << "-" << 0.0;
         QTest::newRow("letter first") << "a12" << 0.0;
