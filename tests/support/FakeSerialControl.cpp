@@ -22,6 +22,11 @@ SerialResult FakeSerialControl::WriteDevice(const QByteArray &bytes)
 {
     if (failWritesFrom >= 0 && writes.size() >= failWritesFrom)
         return SerialResult::Fail(QStringLiteral("input/output error"));
+    if (loseAtWrite >= 0 && writes.size() == loseAtWrite) {
+        m_open = false;
+        emit PortLost(QStringLiteral("input/output error"));
+        return SerialResult::Lost(QStringLiteral("input/output error"));
+    }
     written.append(bytes);
     writes.append(bytes);
     if (onWrite)

@@ -26,7 +26,8 @@ public:
     QByteArray written;       // everything written
     QByteArrayList writes;    // each write on its own
     int openAttempts = 0;
-    int failWritesFrom = -1;  // writes from this count on fail, as on a lost port
+    int failWritesFrom = -1;  // writes from this count on fail, as on a closed port
+    int loseAtWrite = -1;     // this write finds the port gone, as an unplugged adapter does
     std::function<void(const QByteArray &)> onWrite;
 
     // Queues bytes as received and raises the receive event.

@@ -225,40 +225,48 @@ private slots:
         QVERIFY(device.serial.writes.isEmpty());
     }
 
+    // Each way the serial side can fail gives one message and the window
+    // and the port back once.
+    void serialFailuresPutEverythingBack_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("at"); // the write that fails: 0 boot, 1-10 syncs, 12 the first block
+        QTest::addColumn<QString>("messages");
+        QTest::newRow("boot command, port closed") << "closed" << 0 << "The firmware upload did not start.";
+        // The port refuses every open, the one at the old speed afterwards too.
+        QTest::newRow("115200 refused") << "refused" << 1
+                                        << "The firmware upload did not start.|Error while trying to open COM1.";
+        QTest::newRow("block write fails") << "fail" << 12 << "The firmware upload stopped.";
+        QTest::newRow("port lost in the boot command") << "lose" << 0 << "The connection to COM1 was lost.";
+        QTest::newRow("port lost in a sync") << "lose" << 4 << "The firmware upload stopped: the connection to COM1 was lost.";
+        QTest::newRow("port lost in a block") << "lose" << 12 << "The firmware upload stopped: the connection to COM1 was lost.";
+    }
     void serialFailuresPutEverythingBack()
     {
-        // The boot command on a closed port.
-        Upload closed;
-        (void)closed.serial.SetPortOpen(false);
-        closed.form->StartUpload();
-        QCOMPARE(closed.messages.texts, QStringList{QStringLiteral("The firmware upload did not start.")});
-        QVERIFY(!closed.form->UploadActive());
-        QVERIFY(!closed.form->ProgressBar1->isVisibleTo(closed.form.get()));
-        QVERIFY(closed.form->Command1[36]->isEnabled());
-
-        // The port refuses to reopen at 115200.
-        Upload refused;
-        refused.serial.failingPorts = {1};
-        refused.form->StartUpload();
-        QCOMPARE(refused.messages.texts.value(0), QStringLiteral("The firmware upload did not start."));
-        QVERIFY(!refused.form->UploadActive());
-        QCOMPARE(refused.serial.Settings(), QStringLiteral("9600,n,8,1"));
-        QVERIFY(refused.form->Command1[36]->isEnabled());
-        QVERIFY(refused.form->Timer1->isActive());
-        QVERIFY(!refused.form->Timer2->isActive());
-        refused.serial.failingPorts.clear();
-        refused.form->ReopenPort();
-        QVERIFY(refused.serial.PortOpen());
-
-        // A write fails in the middle of the transfer.
-        Upload lost;
-        lost.StartAndSync();
-        lost.serial.failWritesFrom = int(lost.serial.writes.size());
-        lost.serial.Feed(Nak);
-        QCOMPARE(lost.messages.texts, QStringList{QStringLiteral("The firmware upload stopped.")});
-        QVERIFY(!lost.form->UploadActive());
-        QVERIFY(!lost.form->Firmware().StallTimer.isActive());
-        QCOMPARE(lost.serial.Settings(), QStringLiteral("9600,n,8,1"));
+        QFETCH(QString, how);
+        QFETCH(int, at);
+        QFETCH(QString, messages);
+        Upload up;
+        up.serial.writes.clear();
+        if (how == "closed")
+            (void)up.serial.SetPortOpen(false);
+        else if (how == "refused")
+            up.serial.failingPorts = {1};
+        else if (how == "fail")
+            up.serial.failWritesFrom = at;
+        else
+            up.serial.loseAtWrite = at;
+        up.form->StartUpload();
+        up.serial.Feed(Sync);
+        up.serial.Feed(Nak);
+        QCOMPARE(up.messages.texts, messages.split(QLatin1Char('|')));
+        QVERIFY(!up.form->UploadActive());
+        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
+        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(up.form->Timer1->isActive());
+        QVERIFY(!up.form->Timer2->isActive());
+        QVERIFY(!up.form->Firmware().StallTimer.isActive());
+        QCOMPARE(up.serial.Settings(), QStringLiteral("9600,n,8,1"));
     }
 };
 
