@@ -65,7 +65,10 @@ void Form1::ConnectControls()
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3],
                             [this](const QByteArray &f) {
-                                m_lossReported = false;
+                                // A slider moved by the user is an action of
+                                // the user's; an echo of a gain report is not.
+                                if (!m_inTick)
+                                    m_failureReported = false;
                                 return SendFrame(f);
                             },
                             this);
@@ -153,7 +156,7 @@ void Form1::Combo1_Click()
 
 void Form1::Command1_Click(int index)
 {
-    m_lossReported = false;
+    m_failureReported = false;
     CommandInputs in;
     in.soundFile = Text11->text();
     in.sendWord = Text4[0]->text();
@@ -190,10 +193,22 @@ void Form1::Command1_Click(int index)
 
 bool Form1::SendFrame(const QByteArray &frame)
 {
+    // The line belongs to the boot loader while a firmware upload runs.
+    if (UploadActive())
+        return false;
     const SerialResult sent = m_serial.Output(frame);
-    if (!sent.ok() && !m_lossReported)
-        m_messages.Inform(QStringLiteral("The command %1 was not sent.").arg(Dump(frame)), sent.error);
-    return sent.ok();
+    if (sent.ok() || m_failureReported)
+        return sent.ok();
+    // Once until the user acts again: a run of failing writes, or of gain
+    // reports echoed to a closed port, is one failure to the user.
+    m_failureReported = true;
+    const QString text = QStringLiteral("The command %1 was not sent.").arg(Dump(frame));
+    if (!m_inTick)
+        m_messages.Inform(text, sent.error);
+    else // not inside the reply timer's tick: decoding goes on meanwhile
+        QMetaObject::invokeMethod(this, [this, text, why = sent.error] { m_messages.Inform(text, why); },
+                                  Qt::QueuedConnection);
+    return false;
 }
 
 void Form1::RunPaced(const QByteArrayList &frames)
@@ -203,8 +218,11 @@ void Form1::RunPaced(const QByteArrayList &frames)
             return;
         Decoder.WaitTicks = 5;
         // Sleeps until an event comes; the reply timer's ticks end the wait.
+        // A firmware upload started meanwhile stops those ticks and ends the
+        // run: the line is the boot loader's now, and the next write is
+        // refused.
         // cppcheck-suppress knownConditionTrueFalse ; the ticks count it down
-        while (Decoder.WaitTicks > 0)
+        while (Decoder.WaitTicks > 0 && !UploadActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
@@ -235,8 +253,11 @@ void Form1::MSComm1_OnComm()
 void Form1::Timer1_Timer()
 {
     const std::optional<QByteArray> frame = Decoder.Tick(RxBuffer);
-    if (frame)
-        ShowReply(*frame);
+    if (!frame)
+        return;
+    m_inTick = true;
+    ShowReply(*frame);
+    m_inTick = false;
 }
 
 void Form1::ShowReply(const QByteArray &frame)
@@ -267,7 +288,7 @@ void Form1::OnPortLost(const QString &why)
 {
     if (UploadActive())
         return m_firmware->PortLost(why);
-    m_lossReported = true;
+    m_failureReported = true;
     m_messages.Inform(QStringLiteral("The connection to COM%1 was lost.").arg(m_serial.CommPort()), why);
 }
 

@@ -142,9 +142,11 @@ private:
     // The port whose open failure was just reported, so start-up does not
     // report the same failure twice.
     int m_reportedPort = 0;
-    // A lost port was just reported: the writes that fail because of it
-    // until the next user action say nothing more.
-    bool m_lossReported = false;
+    // A failed write or a lost port has been reported: further failing
+    // writes say nothing more until the user acts again.
+    bool m_failureReported = false;
+    // The reply timer's tick is running: no message box may open in it.
+    bool m_inTick = false;
     GainPanel *m_gains = nullptr;
     std::unique_ptr<Host> m_host;
     FirmwareUpload *m_firmware = nullptr;

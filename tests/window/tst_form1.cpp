@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 using namespace kv7;
 
@@ -276,23 +277,62 @@ private slots:
         QCOMPARE(ticks - at.last(), 5); // the last pause too
     }
 
-    void secondRunDuringAPauseRunsInside()
+    // A button pressed while "Get Gains" pauses runs inside the pause; a
+    // firmware upload started there ends the run, so no command frame
+    // follows the boot loader's start.
+    void buttonInAPacedRunsPause_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QByteArrayList>("written");
+        QByteArrayList gsf{"\x01GAV\x02" "1\x04"};
+        for (int n = 0; n <= 15; ++n)
+            gsf << QByteArray("\x01GS \x02") + QByteArray::number(n).rightJustified(2, '0') + "\x04";
+        for (int n = 2; n <= 8; ++n)
+            gsf << QByteArray("\x01GAV\x02") + QByteArray::number(n) + "\x04";
+        QTest::newRow("GSF 0..15") << 33 << gsf;
+        QTest::newRow("Upload Firmware")
+            << 36 << (QByteArrayList{"\x01GAV\x02" "1\x04", "\x01$BT\x02\x04"} + QByteArrayList(10, "{"));
+    }
+    void buttonInAPacedRunsPause()
+    {
+        QFETCH(int, button);
+        QFETCH(QByteArrayList, written);
+        Rig rig({1});
+        rig.form->Form_Load();
+        const QString image = rig.dir.filePath(QStringLiteral("image.bin"));
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("firmware") == 8);
+        file.close();
+        rig.form->Text5->setText(image);
+        bool started = false;
+        rig.serial.onWrite = [&](const QByteArray &) {
+            if (!std::exchange(started, true))
+                QTimer::singleShot(0, rig.form.get(), [&] { rig.form->Command1_Click(button); });
+        };
+        rig.form->Command1_Click(3);
+        QCOMPARE(rig.serial.writes, written);
+    }
+
+    // An echo of a gain report that cannot be written: one message, after
+    // the tick, and the reports behind it are still decoded.
+    void gainEchoFailureIsReportedOnceAfterTheTick()
     {
         Rig rig({1});
         rig.form->Form_Load();
-        bool started = false;
-        rig.serial.onWrite = [&](const QByteArray &) {
-            if (!started) {
-                started = true;
-                QTimer::singleShot(0, rig.form.get(), [&] { rig.form->Command1_Click(33); });
-            }
-        };
-        rig.form->Command1_Click(3);
-        QCOMPARE(rig.serial.writes.size(), 24);
-        QCOMPARE(rig.serial.writes[0], QByteArray("\x01GAV\x02" "1\x04"));
-        QCOMPARE(rig.serial.writes[1], QByteArray("\x01GS \x02" "00\x04"));
-        QCOMPARE(rig.serial.writes[16], QByteArray("\x01GS \x02" "15\x04"));
-        QCOMPARE(rig.serial.writes[17], QByteArray("\x01GAV\x02" "2\x04"));
+        rig.form->Timer1->stop();
+        rig.serial.failWritesFrom = 0;
+        rig.serial.Feed("\x01RGAV\x02" "1010\x04\x01RGAV\x02" "2020\x04\x01RGAV\x02" "3030\x04");
+        rig.form->Timer1_Timer();
+        QVERIFY(rig.messages.texts.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.messages.texts, QStringList{QStringLiteral("The command <1>AV <2>1010<4> was not sent.")});
+        rig.form->Timer1_Timer();
+        rig.form->Timer1_Timer();
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.form->VScroll1[2]->Gain(), 30);
+        QCOMPARE(rig.messages.texts.size(), 1);
+        rig.form->Command1_Click(0); // the user acts again
+        QCOMPARE(rig.messages.texts.size(), 2);
     }
 
     void failedWriteIsReportedOnceAndStopsTheRun()
