@@ -11,6 +11,7 @@
 #include "gains/GainSlider.h"
 #include "serial/PortMap.h"
 #include "serial/SerialControl.h"
+#include "serial/SerialSettings.h"
 #include "terminal/Dump.h"
 #include "terminal/GainReport.h"
 #include "terminal/ReceivePath.h"
@@ -144,14 +145,19 @@ void Form1::Combo1_Click()
 {
     if (!m_serial.PortOpen())
         return;
-    const SerialResult closed = m_serial.SetPortOpen(false);
-    SerialResult result = closed.ok() ? m_serial.SetSettings(Combo1->currentText()) : closed;
-    // Reopen even when the speed was refused, so the link is not lost.
-    const SerialResult reopened = m_serial.SetPortOpen(true);
+    const QString before = m_serial.Settings();
+    (void)m_serial.SetPortOpen(false);
+    SerialResult result = m_serial.SetSettings(Combo1->currentText());
     if (result.ok())
-        result = reopened;
-    if (!result.ok())
-        ReportOpenError(m_serial.CommPort(), result.error);
+        result = m_serial.SetPortOpen(true);
+    if (result.ok())
+        return;
+    // A speed the driver refuses: back to the speed in force, so the port
+    // is not left closed at a speed it cannot take.
+    (void)m_serial.SetSettings(before);
+    const SerialResult back = m_serial.SetPortOpen(true);
+    Combo1->setCurrentText(QString::number(SerialSettings::Parse(before, {})->baud));
+    ReportOpenError(m_serial.CommPort(), back.ok() ? result.error : result.error + QLatin1Char('\n') + back.error);
 }
 
 void Form1::Command1_Click(int index)

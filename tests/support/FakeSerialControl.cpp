@@ -13,6 +13,8 @@ SerialResult FakeSerialControl::OpenDevice(int port, const SerialSettings &setti
     ++openAttempts;
     if (failingPorts.contains(port))
         return SerialResult::Fail(QStringLiteral("device or resource busy"));
+    if (refusedSpeeds.contains(settings.baud))
+        return SerialResult::Fail(QStringLiteral("settings %1 refused").arg(settings.ToText()));
     m_open = true;
     opens.append({port, settings.ToText()});
     return SerialResult::Ok();

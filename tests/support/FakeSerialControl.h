@@ -22,6 +22,7 @@ public:
     };
 
     QSet<int> failingPorts;   // opening these fails as a busy port would
+    QSet<int> refusedSpeeds;  // opening at these fails as a driver refusing them would
     QList<Open> opens;        // every successful open, in order
     QByteArray written;       // everything written
     QByteArrayList writes;    // each write on its own

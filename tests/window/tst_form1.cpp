@@ -99,100 +99,93 @@ private slots:
         }
         QCOMPARE(QAccessible::queryAccessibleInterface(rig.form->VScroll1[2])->text(QAccessible::Name), QStringLiteral("Gain 3"));
     }
-    void listsPortsWithTheirNumbersAndOpensTheFirst()
+    void listsPortsWithTheirNumbersAndSpeeds()
     {
         Rig rig({12, 1, 3});
         rig.form->Form_Load();
         QCOMPARE(Items(rig.form->cmbCommPort), (QStringList{"COM1", "COM3", "COM12"}));
-        QCOMPARE(rig.form->cmbCommPort->itemData(0).toInt(), 1);
-        QCOMPARE(rig.form->cmbCommPort->itemData(1).toInt(), 3);
-        QCOMPARE(rig.form->cmbCommPort->itemData(2).toInt(), 12);
-        QCOMPARE(rig.form->cmbCommPort->currentIndex(), 0);
+        for (int i : {0, 1, 2})
+            QCOMPARE(rig.form->cmbCommPort->itemData(i).toInt(), QList<int>({1, 3, 12})[i]);
         QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
         QCOMPARE(Items(rig.form->Combo1), (QStringList{"300", "1200", "9600", "19200", "57600", "115200"}));
         QCOMPARE(rig.form->Combo1->currentText(), QStringLiteral("9600"));
-        QVERIFY(rig.serial.PortOpen());
-        QCOMPARE(rig.serial.opens.size(), 1);
-        QCOMPARE(rig.serial.opens[0].port, 1);
-        QCOMPARE(rig.serial.opens[0].settings, QStringLiteral("9600,n,8,1"));
-        QVERIFY(rig.messages.texts.isEmpty());
-        QVERIFY(!rig.form->UploadActive());
         QVERIFY(rig.form->Timer1->isActive());
-        QVERIFY(!rig.form->Timer2->isActive());
     }
 
-    void choosingAPortReopensOnIt()
+    // Start-up opens the first port found; a port chosen later is opened
+    // instead of the one before. Every failure says so once.
+    void portChoices_data()
     {
-        Rig rig({1, 3, 12});
-        rig.form->Form_Load();
-        rig.Choose(rig.form->cmbCommPort, 2);
-        QCOMPARE(rig.serial.CommPort(), 12);
-        QVERIFY(rig.serial.PortOpen());
-        QCOMPARE(rig.serial.opens.last().port, 12);
-        QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+        QTest::addColumn<QList<int>>("ports");
+        QTest::addColumn<QList<int>>("busy");
+        QTest::addColumn<int>("choose"); // list index chosen after start-up, -1 none
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<int>("openPort"); // 0: none open
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("the first of three opens") << QList<int>{1, 3, 12} << QList<int>{} << -1 << QStringList{} << 1 << 1;
+        QTest::newRow("a chosen port reopens on it") << QList<int>{1, 3, 12} << QList<int>{} << 2 << QStringList{} << 12 << 2;
+        // The selection, then start-up's own try, then the other port.
+        QTest::newRow("first port busy, another chosen")
+            << QList<int>{4, 5} << QList<int>{4} << 1 << QStringList{"Error while trying to open COM4."} << 5 << 3;
+        QTest::newRow("no ports: port 1 tried") << QList<int>{} << QList<int>{1} << -1
+                                                << QStringList{"Error while trying to open COM1."} << 0 << 1;
+        QTest::newRow("a busy port chosen leaves none open")
+            << QList<int>{1, 2} << QList<int>{2} << 1 << QStringList{"Error while trying to open COM2."} << 0 << 2;
     }
-
-    void firstPortBusyIsReportedOnce()
+    void portChoices()
     {
-        Rig rig({4, 5}, {4});
+        QFETCH(QList<int>, ports);
+        QFETCH(QList<int>, busy);
+        QFETCH(int, choose);
+        QFETCH(QStringList, messages);
+        QFETCH(int, openPort);
+        QFETCH(int, attempts);
+        Rig rig(ports, QSet<int>(busy.begin(), busy.end()));
         rig.form->Form_Load();
-        QCOMPARE(rig.messages.texts, QStringList{"Error while trying to open COM4."});
-        QVERIFY(rig.messages.details.first().contains(QLatin1String("busy")));
-        QCOMPARE(rig.serial.openAttempts, 2); // the selection, then start-up's own try
-        QVERIFY(!rig.serial.PortOpen());
-        // The program goes on: another port can be chosen.
-        rig.Choose(rig.form->cmbCommPort, 1);
-        QVERIFY(rig.serial.PortOpen());
-        QCOMPARE(rig.serial.CommPort(), 5);
-    }
-
-    void noPortsTriesPortOneAndSaysSo()
-    {
-        Rig rig({}, {1});
-        rig.form->Form_Load();
-        QCOMPARE(rig.form->cmbCommPort->count(), 0);
-        QCOMPARE(rig.form->Combo1->count(), 6);
-        QCOMPARE(rig.serial.openAttempts, 1);
-        QCOMPARE(rig.messages.texts, QStringList{"Error while trying to open COM1."});
-    }
-
-    void choosingABusyPortLeavesNoneOpen()
-    {
-        Rig rig({1, 2}, {2});
-        rig.form->Form_Load();
-        QVERIFY(rig.serial.PortOpen());
-        rig.Choose(rig.form->cmbCommPort, 1);
-        QCOMPARE(rig.messages.texts, QStringList{"Error while trying to open COM2."});
-        QVERIFY(!rig.serial.PortOpen());
-        // Choosing the same entry again retries.
+        if (choose >= 0)
+            rig.Choose(rig.form->cmbCommPort, choose);
+        QCOMPARE(rig.messages.texts, messages);
+        QCOMPARE(rig.serial.openAttempts, attempts);
+        QCOMPARE(rig.serial.PortOpen() ? rig.serial.CommPort() : 0, openPort);
+        if (!busy.isEmpty() && !messages.isEmpty())
+            QVERIFY(rig.messages.details.value(0).contains(QLatin1String("busy")));
+        // Choosing the entry shown again retries it.
         rig.serial.failingPorts.clear();
-        rig.Choose(rig.form->cmbCommPort, 1);
-        QVERIFY(rig.serial.PortOpen());
-        QCOMPARE(rig.serial.CommPort(), 2);
+        rig.Choose(rig.form->cmbCommPort, rig.form->cmbCommPort->currentIndex());
+        QCOMPARE(rig.serial.PortOpen(), !ports.isEmpty());
+        if (!ports.isEmpty())
+            QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
     }
 
-    void speedWhileOpenReopensAtThatSpeed()
+    // A speed chosen while open reopens the port at it; while closed it is
+    // not applied; one the driver refuses leaves the port at its old speed.
+    void speedChoices_data()
     {
-        Rig rig({1});
-        rig.form->Form_Load();
-        rig.Choose(rig.form->Combo1, 5);
-        QVERIFY(rig.serial.PortOpen());
-        QCOMPARE(rig.serial.opens.size(), 2);
-        QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
-        QCOMPARE(rig.serial.Settings(), QStringLiteral("115200,n,8,1"));
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<int>("refused");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("115200 while open") << true << 0 << "115200,n,8,1" << "115200";
+        QTest::newRow("19200 while closed") << false << 0 << "9600,n,8,1" << "19200";
+        QTest::newRow("57600 refused") << true << 57600 << "9600,n,8,1" << "9600";
     }
-
-    void speedWhileClosedIsNotApplied()
+    void speedChoices()
     {
-        Rig rig({1, 2}, {1});
+        QFETCH(bool, open);
+        QFETCH(int, refused);
+        QFETCH(QString, settings);
+        QFETCH(QString, shown);
+        Rig rig({1, 2}, open ? QSet<int>{} : QSet<int>{1});
         rig.form->Form_Load();
-        QVERIFY(!rig.serial.PortOpen());
-        rig.Choose(rig.form->Combo1, 3);
-        QCOMPARE(rig.form->Combo1->currentText(), QStringLiteral("19200"));
-        QCOMPARE(rig.serial.Settings(), QStringLiteral("9600,n,8,1"));
-        rig.Choose(rig.form->cmbCommPort, 1);
-        QCOMPARE(rig.serial.opens.last().port, 2);
-        QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
+        rig.serial.refusedSpeeds = {refused};
+        rig.messages.texts.clear();
+        rig.Choose(rig.form->Combo1, Items(rig.form->Combo1).indexOf(QString::number(refused ? refused : open ? 115200 : 19200)));
+        QCOMPARE(rig.serial.Settings(), settings);
+        QCOMPARE(rig.form->Combo1->currentText(), shown);
+        QCOMPARE(rig.serial.PortOpen(), open);
+        QCOMPARE(rig.messages.texts, refused ? QStringList{"Error while trying to open COM1."} : QStringList{});
+        if (open)
+            QCOMPARE(rig.serial.opens.last().settings, settings);
     }
 
     void receivedBytesReachPaneAndReplyLine()
