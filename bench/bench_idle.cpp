@@ -1,6 +1,6 @@
 // CPU use of the open window while the 10 ms reply timer ticks and nothing
 // arrives.
-#include "bench/BenchRig.h"
+#include "tests/support/WindowRig.h"
 #include "bench/BenchUtil.h"
 
 #include <QApplication>
@@ -17,8 +17,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10;
 
-    bench::BenchRig rig;
-    Form1 &form = rig.form;
+    test::WindowRig rig({1});
+    Form1 &form = *rig.form;
+    form.Form_Load();
     form.show();
 
     int ticks = 0;

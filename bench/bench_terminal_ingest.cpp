@@ -2,7 +2,7 @@
 // with a line break every 40 bytes and with none, at device-pixel ratios 1
 // and 2, and with a selection held; then a full redraw, and a copy of a
 // 1 MiB selection.
-#include "bench/BenchRig.h"
+#include "tests/support/WindowRig.h"
 #include "bench/BenchUtil.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/OffscreenScreens.h"
@@ -46,8 +46,9 @@ QScreen *ScreenAt(qreal ratio)
 
 void Run(bool lineBreaks, qreal ratio, bool selecting)
 {
-    bench::BenchRig rig;
-    Form1 &form = rig.form;
+    test::WindowRig rig({1});
+    Form1 &form = *rig.form;
+    form.Form_Load();
     form.show();
     form.setScreen(ScreenAt(ratio));
     QApplication::processEvents();

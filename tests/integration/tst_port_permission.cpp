@@ -1,19 +1,12 @@
 // Opening a port the user may not use: the message must say why and how to
 // fix it. Root may open any tty, so the case runs in a child process that
 // drops to the unprivileged user "nobody".
-#include "app/Form1.h"
-#include "serial/PortFolder.h"
-#include "serial/PortMap.h"
 #include "serial/PortPermission.h"
-#include "serial/QtSerialControl.h"
-#include "tests/support/RecordingFileDialogs.h"
-#include "tests/support/RecordingMessageBoxes.h"
+#include "tests/support/SimLink.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -33,19 +26,12 @@ constexpr uid_t Nobody = 65534;
 // message boxes said and whether the port opened.
 int RunWindowOn(const QString &device)
 {
-    QTemporaryDir dir;
-    if (!dir.isValid() || !QFile::link(device, PortFolder::LinkPath(dir.path(), 1)))
+    test::SimLink link;
+    if (!link.dir.isValid() || !QFile::link(device, PortFolder::LinkPath(link.dir.path(), 1)))
         return 3;
-    const PortMap map(dir.path(), false);
-    QtSerialControl serial(map);
-    test::RecordingMessageBoxes messages;
-    test::RecordingFileDialogs dialogs;
-    Form1 form(serial, map, messages, dialogs);
-    form.ExitProgram = [](int) {};
-    form.Form_Load();
-    std::printf("open=%d\n", serial.PortOpen() ? 1 : 0);
-    for (int i = 0; i < messages.texts.size(); ++i)
-        std::printf("%s | %s\n", qPrintable(messages.texts[i]), qPrintable(messages.details[i]));
+    std::printf("open=%d\n", link.Open() ? 1 : 0);
+    for (int i = 0; i < link.messages.texts.size(); ++i)
+        std::printf("%s | %s\n", qPrintable(link.messages.texts[i]), qPrintable(link.messages.details[i]));
     return 0;
 }
 
