@@ -30,6 +30,14 @@ struct Upload : test::WindowRig {
             file.write(image);
         file.close();
         form->Text5->setText(path);
+        // What the user sees around each message: the steps of an ending
+        // in their order.
+        messages.onInform = [this] {
+            atMessages << QStringLiteral("%1 %2 %3 %4")
+                              .arg(serial.PortOpen() ? "open" : "closed", serial.Settings(),
+                                   form->UploadActive() ? "active" : "idle",
+                                   form->Command1[36]->isEnabled() ? "enabled" : "disabled");
+        };
     }
 
     // Starts the upload and brings it to the first frame request.
@@ -41,6 +49,7 @@ struct Upload : test::WindowRig {
     }
 
     QString path;
+    QStringList atMessages;
 };
 
 } // namespace
@@ -108,11 +117,19 @@ private slots:
     {
         Upload up(QByteArray(1, 'z'));
         up.serial.writes.clear();
+        QElapsedTimer clock;
+        QList<qint64> at;
+        up.serial.onWrite = [&](const QByteArray &) { at << clock.nsecsElapsed() / 1000000; };
+        clock.start();
         up.form->StartUpload();
         QByteArrayList expected{BootFrame};
         for (int i = 0; i < 10; ++i)
             expected << Sync;
         QCOMPARE(up.serial.writes, expected);
+        // 100 ms after the boot command, then 10 ms before each "{".
+        QVERIFY2(at[1] - at[0] >= 110, qPrintable(QString::number(at[1] - at[0])));
+        for (int i = 2; i < at.size(); ++i)
+            QVERIFY2(at[i] - at[i - 1] >= 10, qPrintable(QString::number(at[i] - at[i - 1])));
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
         QCOMPARE(up.serial.opens.last().port, 1);
         QCOMPARE(up.form->Firmware().SavedSettings, QStringLiteral("9600,n,8,1"));
@@ -126,6 +143,8 @@ private slots:
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
         QVERIFY(!up.form->Timer1->isActive());
         QVERIFY(up.form->Timer2->isActive());
+        QCOMPARE(up.form->Timer2->interval(), 5000);
+        QCOMPARE(up.form->Firmware().StallTimer.interval(), 30000);
     }
 
     void fullExchangeEndsWithTheWindowRestored()
@@ -157,6 +176,7 @@ private slots:
         up.serial.Feed(Ack);
 
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Finished uploading firmware and all is OK!")});
+        QCOMPARE(up.atMessages, QStringList{"closed 9600,n,8,1 active disabled"});
         QVERIFY(!up.form->UploadActive());
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
@@ -175,17 +195,16 @@ private slots:
     void silentDeviceTimesOutAndANewUploadStartsAfresh()
     {
         Upload up;
-        up.form->Timer2->setInterval(20);
         up.form->StartUpload();
-        QTRY_VERIFY_WITH_TIMEOUT(!up.form->UploadActive(), 2000);
+        up.form->Timer2_Timer(); // 5000 ms later
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
+        QCOMPARE(up.atMessages, QStringList{"open 115200,n,8,1 active disabled"});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
         QVERIFY(up.form->Command1[36]->isEnabled());
         QVERIFY(!up.form->Timer2->isActive());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
 
-        up.form->Timer2->setInterval(5000);
         up.StartAndSync();
         up.serial.Feed(Nak);
         QCOMPARE(up.serial.writes.last().mid(0, 4), QByteArray("\x01\x01\xFEx"));
@@ -260,6 +279,7 @@ private slots:
         up.serial.Feed(Sync);
         up.serial.Feed(Nak);
         QCOMPARE(up.messages.texts, messages.split(QLatin1Char('|')));
+        QCOMPARE(up.atMessages.value(0), QStringLiteral("closed 9600,n,8,1 idle enabled"));
         QVERIFY(!up.form->UploadActive());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
         QVERIFY(up.form->Command1[36]->isEnabled());
