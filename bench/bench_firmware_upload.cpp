@@ -4,7 +4,7 @@
 #include "bench/BenchUtil.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
-#include "tests/support/XmodemBaseline.h"
+#include "bench/XmodemBaseline.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

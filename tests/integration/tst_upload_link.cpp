@@ -74,19 +74,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("line 9600")), 5000);
     }
 
-    void lrzszReceivesTheSameImage()
-    {
-        SimLink link;
-        const QString received = link.FilePath(QStringLiteral("rx.bin"));
-        QVERIFY(link.Start({QStringLiteral("--com"), QStringLiteral("1"), QStringLiteral("--out"), received,
-                            QStringLiteral("--stay")},
-                           QStringLiteral(KV7_XMODEM_BRIDGE_PATH)));
-        const QByteArray image = RandomBytes(100 * 1024 + 77, 11);
-        QVERIFY(UploadFirmware(link, image));
-        QVERIFY(link.sim.WaitForLine(QStringLiteral("rx exited 0")));
-        QCOMPARE(ReadFile(received), Padded(image));
-    }
-
     void silentBootLoaderTimesOut()
     {
         SimLink link;

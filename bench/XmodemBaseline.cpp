@@ -1,4 +1,4 @@
-#include "tests/support/XmodemBaseline.h"
+#include "bench/XmodemBaseline.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
