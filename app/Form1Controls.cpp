@@ -1,6 +1,7 @@
 // Builds the window's controls at their design positions.
 #include "app/Form1.h"
 
+#include "app/CaptionFit.h"
 #include "app/RealProgressBar.h"
 #include "app/Twips.h"
 #include "gains/GainSlider.h"
@@ -92,6 +93,8 @@ QPushButton *Button(QWidget *parent, const char *name, const char *caption, cons
 {
     auto *button = Place(new QPushButton(QString::fromLatin1(caption), parent), rect, name);
     button->setAccessibleName(button->text());
+    // Enter and Return press a focused button, as Space does.
+    button->setAutoDefault(true);
     return button;
 }
 
@@ -101,11 +104,14 @@ void Form1::CreateControls()
 {
     setWindowTitle(QStringLiteral("KV7 Test 1.0"));
     setFixedSize(12210 / TwipsPerPixel, 8730 / TwipsPerPixel);
-    // The design's captions were sized for an 8 point system font; a
-    // slightly smaller one keeps the longest captions inside their buttons.
-    QFont small = font();
-    small.setPointSizeF(7.5);
-    setFont(small);
+    // The design's geometry was drawn for an 8-point system font with
+    // letters as narrow as Arial's; Liberation Sans has Arial's widths.
+    // Captions that still do not fit get a smaller font (FitCaptions).
+    QFont system = font();
+    system.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
+                        system.family()});
+    system.setPointSizeF(8);
+    setFont(system);
 
     Text1 = Place(new TerminalPane(this), Twips(60, 60, 6435, 4335), "Text1");
     Text2 = Box(this, "Text2", {}, Twips(360, 4380, 6135, 315), false);
@@ -166,7 +172,7 @@ void Form1::CreateControls()
         const char *name;
     } names[] = {
         {Text1, "Terminal"}, {Text2, "Last reply"}, {cmbCommPort, "Comm port"}, {Combo1, "Speed"},
-        {Text4[3], "Gain for all channels"}, {Text3, "Sample"}, {Text7, "Duration"}, {Text10, "Chrono input"},
+        {Text4[3], "Channel with the focus"}, {Text3, "Sample"}, {Text7, "Duration"}, {Text10, "Chrono input"},
         {Text8, "Chrono input number"}, {Text9, "Chrono time"}, {Text4[2], "Device baud rate"},
         {Text11, "Sound file"}, {Text12, "Area to erase"}, {Text14, "Area to upload"}, {Text15, "Sample file"},
         {Text5, "Firmware file"}, {Text4[0], "Command word"}, {Text4[1], "Command parameter"},
@@ -180,6 +186,8 @@ void Form1::CreateControls()
         VScroll1[size_t(i)]->setAccessibleName(QStringLiteral("Gain %1").arg(i + 1));
         Text13[size_t(i)]->setAccessibleName(QStringLiteral("Gain %1 value").arg(i + 1));
     }
+
+    FitCaptions(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -20,6 +20,9 @@ public:
 
 signals:
     void GainChanged(int gain);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
 };
 
 } // namespace kv7

@@ -6,7 +6,7 @@ PACKAGES=(
     cmake g++ ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
     libqt6svg6              # the SVG icon engine: the window's icon
-    fonts-dejavu-core
+    fonts-dejavu-core fonts-liberation2
     xvfb xauth
     lrzsz
     clang libclang-rt-14-dev clang-tidy cppcheck

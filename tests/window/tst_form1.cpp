@@ -1,3 +1,4 @@
+#include "app/CaptionFit.h"
 #include "app/Form1.h"
 #include "commands/Frame.h"
 #include "app/RealProgressBar.h"
@@ -5,6 +6,7 @@
 #include "serial/PortMap.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
+#include "tests/support/OffscreenScreens.h"
 #include "tests/support/WindowRig.h"
 
 #include <QAccessible>
@@ -13,6 +15,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include "gains/GainSlider.h"
 #include <QStyleOptionSlider>
@@ -89,18 +92,45 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.form->VScroll1[6]->Gain(), 99, 2000);
     }
 
-    void everyButtonIsNamedByItsCaption()
+    // Every caption of a button, check box or label fits the area its style
+    // leaves for text, clear of the controls above it, at ratios 1 and 2.
+    void captionsFitTheirControls()
     {
         Rig rig({1});
+        rig.form->show();
+        QStringList checked;
+        for (QScreen *screen : QGuiApplication::screens()) {
+            rig.form->setScreen(screen);
+            QTRY_COMPARE(rig.form->devicePixelRatioF(), screen->devicePixelRatio());
+            for (QWidget *control : rig.form->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+                if (CaptionOf(control).isEmpty())
+                    continue;
+                checked << CaptionOf(control);
+                QVERIFY2(CaptionFits(control), qPrintable(QStringLiteral("\"%1\" at ratio %2, %3 pt")
+                                                              .arg(CaptionOf(control))
+                                                              .arg(screen->devicePixelRatio())
+                                                              .arg(control->font().pointSizeF())));
+            }
+        }
+        QCOMPARE(checked.size(), 2 * (37 + 2 + 3 + 6 + 1));
+    }
+
+    // Screen readers name every button by its caption; Space, Return and
+    // Enter press a focused one.
+    void buttonsAreNamedAndPressedByKeys()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
         const QList<QPushButton *> buttons = rig.form->findChildren<QPushButton *>();
         QCOMPARE(buttons.size(), 37 + 2 + 3);
-        for (QPushButton *button : buttons) {
-            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(button);
-            QVERIFY(a);
-            QCOMPARE(a->text(QAccessible::Name), button->text());
-        }
-        QCOMPARE(QAccessible::queryAccessibleInterface(rig.form->VScroll1[2])->text(QAccessible::Name), QStringLiteral("Gain 3"));
+        for (QPushButton *button : buttons)
+            QCOMPARE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), button->text());
+        rig.form->show();
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(rig.form->Command1[0], key);
+        QCOMPARE(rig.serial.writes, QByteArrayList(3, "\x01GV \x04"));
     }
+
     void listsPortsWithTheirNumbersAndSpeeds()
     {
         Rig rig({12, 1, 3});
@@ -392,6 +422,11 @@ private slots:
         f.show();
         f.VScroll1[3]->setFocus();
         QTRY_COMPARE_WITH_TIMEOUT(f.Text4[3]->text(), QStringLiteral("Headset"), 5000);
+        // The focused slider shows a mark.
+        const QImage focused = f.VScroll1[3]->grab().toImage();
+        f.Text3->setFocus();
+        QTRY_VERIFY(f.VScroll1[3]->grab().toImage() != focused);
+        f.VScroll1[3]->setFocus();
         // Up raises the gain by one, Page Up by eight.
         QTest::keyClick(f.VScroll1[3], Qt::Key_Up);
         QCOMPARE(f.VScroll1[3]->Gain(), 1);
@@ -422,6 +457,12 @@ private slots:
         QCOMPARE(rig.serial.writes.size(), beforeDrag + 1);
         QVERIFY(bar->Gain() > 18);
         QCOMPARE(rig.serial.writes.last(), SetGainFrame(4, bar->Gain()));
+        // Screen readers hear the gain, 0 at the bottom to 127 at the top.
+        QAccessibleValueInterface *value = QAccessible::queryAccessibleInterface(bar)->valueInterface();
+        QCOMPARE(value->currentValue().toInt(), bar->Gain());
+        QCOMPARE(value->maximumValue().toInt(), 127);
+        value->setCurrentValue(100);
+        QCOMPARE(rig.serial.writes.last(), SetGainFrame(4, 100));
     }
 
     void controlsAreBuiltAsDesigned()
@@ -447,5 +488,12 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm1)
+int main(int argc, char *argv[])
+{
+    if (!test::UseOffscreenScreens({1, 2}))
+        return 2;
+    QApplication app(argc, argv);
+    TestForm1 test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_form1.moc"
