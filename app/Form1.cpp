@@ -94,9 +94,15 @@ void Form1::Form_Load()
         SelectPort(0);
     if (!m_serial.PortOpen()) {
         const SerialResult opened = m_serial.SetPortOpen(true);
-        // Start-up goes on with the port closed; say so once.
-        if (!opened.ok() && m_reportedPort != m_serial.CommPort())
+        // Start-up goes on with the port closed; say so once, and with no
+        // port at all, say what to do.
+        if (!opened.ok() && cmbCommPort->count() == 0) {
+            m_messages.Inform(QStringLiteral("No serial port was found."),
+                              QStringLiteral("Connect the serial adapter of the KV7, or start the simulated device "
+                                             "(kv7-sim), then start KV7 Test again."));
+        } else if (!opened.ok() && m_reportedPort != m_serial.CommPort()) {
             ReportOpenError(m_serial.CommPort(), opened.error);
+        }
     }
     m_reportedPort = 0;
     Timer1->start();
@@ -117,7 +123,21 @@ void Form1::SelectSpeed(int index)
 void Form1::UpdatePortToolTip()
 {
     const QVariant data = cmbCommPort->currentData();
-    cmbCommPort->setToolTip(data.isValid() ? m_ports.DevicePath(data.toInt()) : QString());
+    QString tip = data.isValid() ? m_ports.DevicePath(data.toInt()) : QString();
+    if (m_lostPort != 0 && data.toInt() == m_lostPort)
+        tip = QStringLiteral("COM%1 was lost. %2").arg(m_lostPort).arg(CarryOn());
+    cmbCommPort->setToolTip(tip);
+}
+
+QString Form1::CarryOn() const
+{
+    return QStringLiteral("Choose COM%1 in the port list when the device is back.").arg(m_lostPort);
+}
+
+void Form1::Opened()
+{
+    m_lostPort = 0;
+    UpdatePortToolTip();
 }
 
 void Form1::ReportOpenError(int port, const QString &why)
@@ -138,7 +158,8 @@ void Form1::cmbCommPort_Click()
     if (result.ok())
         result = m_serial.SetPortOpen(true);
     if (!result.ok())
-        ReportOpenError(port, result.error);
+        return ReportOpenError(port, result.error);
+    Opened();
 }
 
 void Form1::Combo1_Click()
@@ -209,11 +230,13 @@ bool Form1::SendFrame(const QByteArray &frame)
     // reports echoed to a closed port, is one failure to the user.
     m_failureReported = true;
     const QString text = QStringLiteral("The command %1 was not sent.").arg(Dump(frame));
+    const QString why = m_lostPort != 0 && !m_serial.PortOpen()
+                            ? QStringLiteral("The connection to COM%1 was lost. %2").arg(m_lostPort).arg(CarryOn())
+                            : sent.error;
     if (!m_inTick)
-        m_messages.Inform(text, sent.error);
+        m_messages.Inform(text, why);
     else // not inside the reply timer's tick: decoding goes on meanwhile
-        QMetaObject::invokeMethod(this, [this, text, why = sent.error] { m_messages.Inform(text, why); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, text, why] { m_messages.Inform(text, why); }, Qt::QueuedConnection);
     return false;
 }
 
@@ -290,12 +313,16 @@ void Form1::SetControlsEnabled(bool enabled)
     Command3->setEnabled(false);
 }
 
-void Form1::OnPortLost(const QString &why)
+void Form1::OnPortLost()
 {
+    // The system's own words for a vanished device help no one; what to do
+    // next does.
+    m_lostPort = m_serial.CommPort();
+    UpdatePortToolTip();
     if (UploadActive())
-        return m_firmware->PortLost(why);
+        return m_firmware->PortLost(CarryOn());
     m_failureReported = true;
-    m_messages.Inform(QStringLiteral("The connection to COM%1 was lost.").arg(m_serial.CommPort()), why);
+    m_messages.Inform(QStringLiteral("The connection to COM%1 was lost.").arg(m_lostPort), CarryOn());
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -308,7 +335,8 @@ void Form1::ReopenPort()
 {
     const SerialResult opened = m_serial.SetPortOpen(true);
     if (!opened.ok())
-        ReportOpenError(m_serial.CommPort(), opened.error);
+        return ReportOpenError(m_serial.CommPort(), opened.error);
+    Opened();
 }
 
 } // namespace kv7

@@ -61,7 +61,8 @@ public:
     void SetControlsEnabled(bool enabled);
     // Opens the port at its settings; a failure is reported.
     void ReopenPort();
-    void OnPortLost(const QString &why);
+    // The port went away by itself.
+    void OnPortLost();
 
     FirmwareUpload &Firmware() { return *m_firmware; }
     SampleUpload &Sample() { return *m_sample; }
@@ -132,6 +133,10 @@ private:
     void SelectPort(int index);
     void SelectSpeed(int index);
     void UpdatePortToolTip();
+    // What to do about a lost port.
+    QString CarryOn() const;
+    // A port has opened: whatever was lost is back.
+    void Opened();
     void ShowReply(const QByteArray &frame);
     void ReportOpenError(int port, const QString &why);
 
@@ -145,6 +150,8 @@ private:
     // A failed write or a lost port has been reported: further failing
     // writes say nothing more until the user acts again.
     bool m_failureReported = false;
+    // The port that went away by itself, until a port opens again.
+    int m_lostPort = 0;
     // The reply timer's tick is running: no message box may open in it.
     bool m_inTick = false;
     GainPanel *m_gains = nullptr;

@@ -118,6 +118,7 @@ void Form1::CreateControls()
     Shape1 = Place(new StatusLamp(this), Twips(60, 4440, 255, 240), "Shape1");
     lblCOMPort = Caption(this, "lblCOMPort", "Comm port:", Twips(60, 4800, 1515, 240));
     cmbCommPort = Place(new QComboBox(this), Twips(900, 4785, 1395, 315), "cmbCommPort");
+    cmbCommPort->setPlaceholderText(QStringLiteral("no serial port found"));
     Combo1 = Place(new QComboBox(this), Twips(2400, 4800, 1515, 315), "Combo1");
     Command2[0] = Button(this, "Command2_0", "CLS", Twips(4800, 4800, 1635, 315));
     Command2[1] = Button(this, "Command2_1", "EXIT", Twips(10080, 7200, 795, 315));

@@ -1,6 +1,7 @@
 #include "serial/PortPermission.h"
 
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,16 @@ QString GroupName(gid_t gid)
     return QString::fromLocal8Bit(found->gr_name);
 }
 
+QString UserName(uid_t uid)
+{
+    passwd entry {};
+    passwd *found = nullptr;
+    std::vector<char> buffer(std::max<long>(::sysconf(_SC_GETPW_R_SIZE_MAX), 16384));
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return QString::number(uid);
+    return QString::fromLocal8Bit(found->pw_name);
+}
+
 } // namespace
 
 QString PermissionAdvice(const QString &path)
@@ -32,12 +43,18 @@ QString PermissionAdvice(const QString &path)
     struct stat st {};
     if (::stat(native.constData(), &st) != 0)
         return {};
-    const QString group = GroupName(st.st_gid);
-    // Serial devices are shared through their group ("dialout" on Debian);
-    // a membership only counts from the next login.
-    return QStringLiteral("Your user may not use %1: it belongs to the group \"%2\", and you are not in that "
-                          "group. Add yourself with \"sudo usermod -aG %2 $USER\", then log out and in again.")
-        .arg(path, group);
+    // Serial devices are shared through a group ("dialout" on Debian); a
+    // membership only counts from the next login. A group that may not read
+    // and write the device is no way in, and naming it would mislead.
+    if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        const QString group = GroupName(st.st_gid);
+        return QStringLiteral("Your user may not use %1: only members of the group \"%2\" may. Add yourself with "
+                              "\"sudo usermod -aG %2 $USER\", then log out and in again.")
+            .arg(path, group);
+    }
+    return QStringLiteral("Your user may not use %1: only %2 may (mode %3). A udev rule can give it to the group "
+                          "\"dialout\"; see \"Serial ports and permissions\" in the README.")
+        .arg(path, UserName(st.st_uid), QString::number(st.st_mode & 0777, 8));
 }
 
 } // namespace kv7

@@ -51,17 +51,22 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
 {
     const QString path = m_ports.DevicePath(port);
     if (path.isEmpty())
-        return SerialResult::Fail(QStringLiteral("COM%1 does not exist").arg(port));
+        return SerialResult::Fail(QStringLiteral("COM%1 does not exist.").arg(port));
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        const QString advice = PermissionAdvice(path);
-        const QString why = QStringLiteral("%1: %2").arg(path, m_port.errorString());
-        if (!advice.isEmpty())
-            return SerialResult::Fail(why + QStringLiteral(". ") + advice);
-        // Allowed, yet refused: another program holds the port's lock.
-        if (m_port.error() == QSerialPort::PermissionError)
-            return SerialResult::Fail(why + QStringLiteral(". The port is in use by another program."));
-        return SerialResult::Fail(why);
+        // In plain words: the device is gone, someone else holds it, or this
+        // user may not use it.
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            return SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(path));
+        case QSerialPort::PermissionError: {
+            const QString advice = PermissionAdvice(path);
+            return SerialResult::Fail(advice.isEmpty() ? QStringLiteral("%1 is in use by another program.").arg(path)
+                                                       : advice);
+        }
+        default:
+            return SerialResult::Fail(QStringLiteral("%1 cannot be opened: %2.").arg(path, m_port.errorString()));
+        }
     }
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // What arrived before this open belongs to an earlier session (a reply

@@ -160,7 +160,7 @@ private slots:
         QTest::newRow("first port busy, another chosen")
             << QList<int>{4, 5} << QList<int>{4} << 1 << QStringList{"Error while trying to open COM4."} << 5 << 3;
         QTest::newRow("no ports: port 1 tried") << QList<int>{} << QList<int>{1} << -1
-                                                << QStringList{"Error while trying to open COM1."} << 0 << 1;
+                                                << QStringList{"No serial port was found."} << 0 << 1;
         QTest::newRow("a busy port chosen leaves none open")
             << QList<int>{1, 2} << QList<int>{2} << 1 << QStringList{"Error while trying to open COM2."} << 0 << 2;
     }
@@ -179,8 +179,13 @@ private slots:
         QCOMPARE(rig.messages.texts, messages);
         QCOMPARE(rig.serial.openAttempts, attempts);
         QCOMPARE(rig.serial.PortOpen() ? rig.serial.CommPort() : 0, openPort);
-        if (!busy.isEmpty() && !messages.isEmpty())
+        if (!busy.isEmpty() && !ports.isEmpty())
             QVERIFY(rig.messages.details.value(0).contains(QLatin1String("busy")));
+        if (ports.isEmpty()) { // the list says why it is empty, the message what to do
+            QCOMPARE(rig.form->cmbCommPort->placeholderText(), QStringLiteral("no serial port found"));
+            QCOMPARE(rig.form->cmbCommPort->currentIndex(), -1);
+            QVERIFY(rig.messages.details.value(0).contains(QLatin1String("start KV7 Test again")));
+        }
         // Choosing the entry shown again retries it.
         rig.serial.failingPorts.clear();
         rig.Choose(rig.form->cmbCommPort, rig.form->cmbCommPort->currentIndex());
@@ -352,6 +357,25 @@ private slots:
         };
         rig.form->Command1_Click(3);
         QCOMPARE(rig.serial.writes, written);
+    }
+
+    // A port that goes away: one message saying how to carry on, the list's
+    // tooltip too, and the same for a command written before it is back.
+    void lostPortSaysHowToCarryOn()
+    {
+        Rig rig({1});
+        rig.form->Form_Load();
+        rig.serial.loseAtWrite = 0;
+        rig.form->Command1_Click(0);
+        const QString carryOn = QStringLiteral("Choose COM1 in the port list when the device is back.");
+        QCOMPARE(rig.messages.texts, QStringList{"The connection to COM1 was lost."});
+        QCOMPARE(rig.messages.details, QStringList{carryOn});
+        QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("was lost")));
+        rig.form->Command1_Click(1);
+        QCOMPARE(rig.messages.texts.value(1), QStringLiteral("The command <1>GB <4> was not sent."));
+        QCOMPARE(rig.messages.details.value(1), QStringLiteral("The connection to COM1 was lost. ") + carryOn);
+        rig.Choose(rig.form->cmbCommPort, 0);
+        QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
     }
 
     // An echo of a gain report that cannot be written: one message, after
