@@ -1,7 +1,7 @@
 #include "sim/PtyPort.h"
 
 #include "serial/PortFolder.h"
-#include "sim/LineSpeed.h"
+#include "sim/LineFormat.h"
 
 #include <QFile>
 #include <QSocketNotifier>
@@ -78,7 +78,7 @@ OpenError PtyPort::OpenTerminal()
     ::cfsetspeed(&t, B9600);
     if (::tcsetattr(m_slave, TCSANOW, &t) != 0)
         return SystemError(QStringLiteral("cannot set %1 raw").arg(m_device));
-    m_speed = LineSpeed(m_slave);
+    m_format = ReadLineFormat(m_slave);
     return {};
 }
 
@@ -166,6 +166,9 @@ void PtyPort::OnWritable()
 
 void PtyPort::OnReadable()
 {
+    // Bytes read now went at the speed set now, which a paced line needs
+    // before the next look would come.
+    PollSpeed();
     char buf[4096];
     const ssize_t n = ::read(m_master, buf, sizeof buf);
     if (n > 0) {
@@ -185,11 +188,13 @@ void PtyPort::OnReadable()
 
 void PtyPort::PollSpeed()
 {
-    const int speed = LineSpeed(m_slave);
-    if (speed > 0 && speed != m_speed) {
-        m_speed = speed;
-        emit SpeedChanged(speed);
-    }
+    const LineFormat format = ReadLineFormat(m_slave);
+    if (format.baud <= 0)
+        return;
+    const bool newSpeed = format.baud != m_format.baud;
+    m_format = format;
+    if (newSpeed)
+        emit SpeedChanged(format.baud);
 }
 
 } // namespace kv7::sim
