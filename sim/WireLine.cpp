@@ -26,6 +26,15 @@ QByteArray Us(qint64 ns)
     return QByteArray::number(ns / 1000);
 }
 
+// Bytes cross in slices of at most this much line time, each handed over
+// whole once its last byte is across. A frame's last byte, the one the
+// other side answers, keeps its exact time, and a fast line costs a
+// wake-up a slice, not one a byte.
+constexpr qint64 SliceNs = 1'000'000;
+// Waking up takes tens of microseconds: wake this much early and wait out
+// the rest on the clock.
+constexpr qint64 SpinNs = 100'000;
+
 } // namespace
 
 WireLine::WireLine(PtyPort &port, QObject *parent) : QObject(parent), m_port(port)
@@ -82,25 +91,32 @@ void WireLine::Send(const QByteArray &bytes)
     Put(m_out, bytes, NowNs());
 }
 
+// The last byte of the slice that starts at `p.next`.
+qint64 WireLine::SliceEnd(const Pending &p)
+{
+    const qint64 perSlice = SliceNs * p.slot.baud / (p.slot.bitsPerByte * 1'000'000'000LL);
+    return std::min(p.slot.count, p.next + std::max<qint64>(1, perSlice)) - 1;
+}
+
 QByteArray WireLine::TakeDue(Direction &d, qint64 nowNs)
 {
     QByteArray due;
     while (!d.queue.empty()) {
         Pending &p = d.queue.front();
-        const qint64 first = p.next;
-        while (p.next < p.slot.count && p.slot.DoneNs(p.next) <= nowNs)
-            ++p.next;
-        if (p.next == first)
+        const qint64 end = SliceEnd(p);
+        const qint64 doneNs = p.slot.DoneNs(end);
+        if (doneNs > nowNs)
             break;
         if (due.isEmpty()) {
-            const qint64 late = nowNs - p.slot.DoneNs(first);
+            const qint64 late = nowNs - doneNs;
             m_lateMaxNs = std::max(m_lateMaxNs, late);
             m_lateSumNs += late;
             ++m_handovers;
         }
-        due += p.bytes.mid(first, p.next - first);
+        due += p.bytes.mid(p.next, end + 1 - p.next);
+        p.next = end + 1;
         if (p.next < p.slot.count)
-            break;
+            continue;
         if (&d == &m_out && d.queue.size() == 1) {
             // Our last byte is with the client: from here it is its turn.
             m_awaitingClient = true;
@@ -112,11 +128,30 @@ QByteArray WireLine::TakeDue(Direction &d, qint64 nowNs)
     return due;
 }
 
+qint64 WireLine::NextDueNs() const
+{
+    qint64 next = 0;
+    for (const Direction *d : {&m_in, &m_out}) {
+        if (d->queue.empty())
+            continue;
+        const Pending &p = d->queue.front();
+        const qint64 due = p.slot.DoneNs(SliceEnd(p));
+        next = next == 0 ? due : std::min(next, due);
+    }
+    return next;
+}
+
 void WireLine::OnTimer()
 {
     quint64 expirations = 0;
     (void)!::read(m_timer, &expirations, sizeof expirations);
-    const qint64 now = NowNs();
+    const qint64 due = NextDueNs();
+    qint64 now = NowNs();
+    if (due == 0 || due - now > SpinNs)
+        return Arm();
+    // Woken early on purpose: the rest on the clock.
+    while (now < due)
+        now = NowNs();
     // Bytes that arrived may make the device answer; the answer is queued
     // behind whatever it is still sending.
     if (const QByteArray in = TakeDue(m_in, now); !in.isEmpty())
@@ -130,20 +165,11 @@ void WireLine::Arm()
 {
     if (m_timer < 0)
         return;
-    qint64 next = 0;
-    for (const Direction *d : {&m_in, &m_out}) {
-        if (d->queue.empty())
-            continue;
-        const Pending &p = d->queue.front();
-        const qint64 due = p.slot.DoneNs(p.next);
-        next = next == 0 ? due : std::min(next, due);
-    }
     // All zero disarms; a time already past fires at once.
+    const qint64 at = NextDueNs() > 0 ? std::max<qint64>(1, NextDueNs() - SpinNs) : 0;
     itimerspec spec {};
-    if (next > 0) {
-        spec.it_value.tv_sec = time_t(next / 1'000'000'000LL);
-        spec.it_value.tv_nsec = long(next % 1'000'000'000LL);
-    }
+    spec.it_value.tv_sec = time_t(at / 1'000'000'000LL);
+    spec.it_value.tv_nsec = long(at % 1'000'000'000LL);
     ::timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &spec, nullptr);
 }
 

@@ -55,8 +55,11 @@ private:
 
     void OnClientBytes(const QByteArray &bytes);
     void Put(Direction &d, const QByteArray &bytes, qint64 nowNs);
-    // The bytes of `d` whose time has come by `nowNs`.
+    static qint64 SliceEnd(const Pending &p);
+    // The slices of `d` whose time has come by `nowNs`.
     QByteArray TakeDue(Direction &d, qint64 nowNs);
+    // When the next slice is due either way; 0 when nothing is on the line.
+    qint64 NextDueNs() const;
     void OnTimer();
     void Arm();
 
