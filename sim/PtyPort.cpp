@@ -107,6 +107,7 @@ OpenError PtyPort::Link(const QString &folder, int port)
 void PtyPort::Watch()
 {
     m_read = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    m_read->setEnabled(!m_readPaused);
     connect(m_read, &QSocketNotifier::activated, this, &PtyPort::OnReadable);
     m_write = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
     m_write->setEnabled(false);
@@ -145,6 +146,13 @@ void PtyPort::Write(const QByteArray &bytes)
     OnWritable();
 }
 
+void PtyPort::PauseReading(bool paused)
+{
+    m_readPaused = paused;
+    if (m_read)
+        m_read->setEnabled(!paused);
+}
+
 void PtyPort::OnWritable()
 {
     while (!m_out.isEmpty()) {
@@ -181,7 +189,7 @@ void PtyPort::OnReadable()
     // for ever: pause instead of spinning, then look again.
     m_read->setEnabled(false);
     QTimer::singleShot(ReadRetryMs, this, [this] {
-        if (m_read)
+        if (m_read && !m_readPaused)
             m_read->setEnabled(true);
     });
 }

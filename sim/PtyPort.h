@@ -44,6 +44,9 @@ public:
     LineFormat Format() const { return m_format; }
 
     void Write(const QByteArray &bytes);
+    // While paused nothing is read, so the client's writes back up in the
+    // terminal as they would on a full line.
+    void PauseReading(bool paused);
 
 signals:
     void Received(const QByteArray &bytes);
@@ -66,6 +69,7 @@ private:
     QByteArray m_out;
     LineFormat m_format;
     QSocketNotifier *m_read = nullptr;
+    bool m_readPaused = false;
     QSocketNotifier *m_write = nullptr;
     QTimer *m_poll = nullptr;
 };

@@ -34,6 +34,9 @@ constexpr qint64 SliceNs = 1'000'000;
 // Waking up takes tens of microseconds: wake this much early and wait out
 // the rest on the clock.
 constexpr qint64 SpinNs = 100'000;
+// The client's bytes on the line beyond this are left unread, so its writes
+// wait as on a real port, whose driver buffers a page.
+constexpr qint64 MaxQueuedIn = 4096;
 
 } // namespace
 
@@ -79,6 +82,7 @@ void WireLine::OnClientBytes(const QByteArray &bytes)
         m_awaitingClient = false;
     }
     Put(m_in, bytes, now);
+    m_port.PauseReading(m_in.queued > MaxQueuedIn);
 }
 
 void WireLine::Send(const QByteArray &bytes)
@@ -154,8 +158,10 @@ void WireLine::OnTimer()
         now = NowNs();
     // Bytes that arrived may make the device answer; the answer is queued
     // behind whatever it is still sending.
-    if (const QByteArray in = TakeDue(m_in, now); !in.isEmpty())
+    if (const QByteArray in = TakeDue(m_in, now); !in.isEmpty()) {
+        m_port.PauseReading(m_in.queued > MaxQueuedIn);
         emit Arrived(in);
+    }
     if (const QByteArray out = TakeDue(m_out, now); !out.isEmpty())
         m_port.Write(out);
     Arm();
