@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks; each prints its figures. The last, the
-# soak, runs for KV7_SOAK_SECONDS (600 by default).
+# Builds and runs the benchmarks; each prints its figures. The bench_wire_
+# ones run against kv7-sim --wire, paced like a real serial line. The last,
+# the soak, runs for KV7_SOAK_SECONDS (600 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
-for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sample_upload bench_firmware_upload; do
+for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sample_upload bench_firmware_upload \
+    bench_wire_firmware bench_wire_sample bench_wire_gains; do
     echo "== $b"
     build/bench/$b
 done

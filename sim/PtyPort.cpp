@@ -1,7 +1,7 @@
 #include "sim/PtyPort.h"
 
 #include "serial/PortFolder.h"
-#include "sim/LineSpeed.h"
+#include "sim/LineFormat.h"
 
 #include <QFile>
 #include <QSocketNotifier>
@@ -78,7 +78,7 @@ OpenError PtyPort::OpenTerminal()
     ::cfsetspeed(&t, B9600);
     if (::tcsetattr(m_slave, TCSANOW, &t) != 0)
         return SystemError(QStringLiteral("cannot set %1 raw").arg(m_device));
-    m_speed = LineSpeed(m_slave);
+    m_format = ReadLineFormat(m_slave);
     return {};
 }
 
@@ -107,6 +107,7 @@ OpenError PtyPort::Link(const QString &folder, int port)
 void PtyPort::Watch()
 {
     m_read = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    m_read->setEnabled(!m_readPaused);
     connect(m_read, &QSocketNotifier::activated, this, &PtyPort::OnReadable);
     m_write = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
     m_write->setEnabled(false);
@@ -145,6 +146,13 @@ void PtyPort::Write(const QByteArray &bytes)
     OnWritable();
 }
 
+void PtyPort::PauseReading(bool paused)
+{
+    m_readPaused = paused;
+    if (m_read)
+        m_read->setEnabled(!paused);
+}
+
 void PtyPort::OnWritable()
 {
     while (!m_out.isEmpty()) {
@@ -166,6 +174,9 @@ void PtyPort::OnWritable()
 
 void PtyPort::OnReadable()
 {
+    // Bytes read now went at the speed set now, which a paced line needs
+    // before the next look would come.
+    PollSpeed();
     char buf[4096];
     const ssize_t n = ::read(m_master, buf, sizeof buf);
     if (n > 0) {
@@ -178,18 +189,20 @@ void PtyPort::OnReadable()
     // for ever: pause instead of spinning, then look again.
     m_read->setEnabled(false);
     QTimer::singleShot(ReadRetryMs, this, [this] {
-        if (m_read)
+        if (m_read && !m_readPaused)
             m_read->setEnabled(true);
     });
 }
 
 void PtyPort::PollSpeed()
 {
-    const int speed = LineSpeed(m_slave);
-    if (speed > 0 && speed != m_speed) {
-        m_speed = speed;
-        emit SpeedChanged(speed);
-    }
+    const LineFormat format = ReadLineFormat(m_slave);
+    if (format.baud <= 0)
+        return;
+    const bool newSpeed = format.baud != m_format.baud;
+    m_format = format;
+    if (newSpeed)
+        emit SpeedChanged(format.baud);
 }
 
 } // namespace kv7::sim

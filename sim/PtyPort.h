@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/LineFormat.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -38,8 +40,13 @@ public:
 
     int Port() const { return m_port; }
     QString Device() const { return m_device; }
+    // Speed and framing the client set, as last seen.
+    LineFormat Format() const { return m_format; }
 
     void Write(const QByteArray &bytes);
+    // While paused nothing is read, so the client's writes back up in the
+    // terminal as they would on a full line.
+    void PauseReading(bool paused);
 
 signals:
     void Received(const QByteArray &bytes);
@@ -60,8 +67,9 @@ private:
     QString m_device;
     QString m_link;
     QByteArray m_out;
-    int m_speed = 0;
+    LineFormat m_format;
     QSocketNotifier *m_read = nullptr;
+    bool m_readPaused = false;
     QSocketNotifier *m_write = nullptr;
     QTimer *m_poll = nullptr;
 };

@@ -57,8 +57,9 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption bootSilent(QStringLiteral("boot-silent"), QStringLiteral("Boot loader: never answer anything."));
     const QCommandLineOption stallAfterFirst(QStringLiteral("stall-after-first"), QStringLiteral("Boot loader: answer the \"{\" handshake, then nothing more."));
     const QCommandLineOption stream(QStringLiteral("stream"), QStringLiteral("For SECONDS, stream gain and version replies, broken frames and noise at the byte rate of 115200 baud (11520 B/s), between the replies to commands; then print \"stream done FRAMES\"; when stopped it prints \"replies N\", the reply frames it sent."), QStringLiteral("SECONDS"));
+    const QCommandLineOption wire(QStringLiteral("wire"), QStringLiteral("Pace the line like a real serial line at the speed and framing the other side set, following its changes (8N1 takes 10 bits a byte: 960 B/s at 9600, 11520 B/s at 115200), both ways at once: what is written to the simulator counts only once it would have crossed, and replies reach the other side at the line's rate. Bytes go over in slices of at most 1 ms of line time, each handed on once its last byte is across. When stopped it prints \"wire in <bytes> bytes <us> us, out ...\" (bytes and line time each way), \"wire late max <us> us, ...\" (how late it handed bytes over against the line's times) and \"wire turnaround <n> replies, total <us> us, max <us> us\" (from the end of each reply to the next byte from the other side)."));
     p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose, sampleStatus, samples,
-                  image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream});
+                  image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream, wire});
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return std::nullopt;
@@ -121,6 +122,7 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     o.badReply = p.value(badReply).toLatin1();
     o.bootSilent = p.isSet(bootSilent);
     o.stallAfterFirst = p.isSet(stallAfterFirst);
+    o.wire = p.isSet(wire);
     return o;
 }
 

@@ -30,6 +30,8 @@ struct SimOptions {
     bool stallAfterFirst = false;
     // Seconds of streamed replies and noise, none when 0.
     int streamSeconds = 0;
+    // Paced like a real serial line.
+    bool wire = false;
 
     // Parses the command line; on failure returns nothing and sets `error`.
     // `--help` prints the help and exits.

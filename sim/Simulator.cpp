@@ -50,12 +50,19 @@ Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_o
         if (m_boot)
             OnBootStep(m_boot->QuietElapsed());
     });
-    connect(&m_port, &PtyPort::Received, this, &Simulator::OnReceived);
+    if (m_options.wire) {
+        m_wire = std::make_unique<WireLine>(m_port);
+        connect(m_wire.get(), &WireLine::Arrived, this, &Simulator::OnReceived);
+    } else {
+        connect(&m_port, &PtyPort::Received, this, &Simulator::OnReceived);
+    }
     connect(&m_port, &PtyPort::SpeedChanged, this, [this](int baud) { Log("line " + QByteArray::number(baud)); });
 }
 
 OpenError Simulator::Start()
 {
+    if (m_wire && !m_wire->Error().isEmpty())
+        return {m_wire->Error(), false};
     OpenError error = m_port.Open(m_options.folder, m_options.port);
     if (!error.Failed()) {
         Log(QStringLiteral("COM%1 %2").arg(m_port.Port()).arg(m_port.Device()).toLocal8Bit());
@@ -82,7 +89,7 @@ void Simulator::StreamDue()
     const qint64 endMs = qint64(m_options.streamSeconds) * 1000;
     const qint64 due = std::min(m_streamClock.elapsed(), endMs) / ReplyStream::UnitMs;
     while (m_stream->Units() < due)
-        m_port.Write(m_stream->NextUnit());
+        Transmit(m_stream->NextUnit());
     if (m_streamClock.elapsed() < endMs)
         return;
     m_streamTimer.stop();
@@ -94,6 +101,17 @@ void Simulator::Finish()
     // Replies go on after the stream, so their count is only final now.
     if (m_stream)
         Log("replies " + QByteArray::number(m_replyFrames));
+    if (m_wire)
+        for (const QByteArray &line : m_wire->Report())
+            Log(line);
+}
+
+void Simulator::Transmit(const QByteArray &bytes)
+{
+    if (m_wire)
+        m_wire->Send(bytes);
+    else
+        m_port.Write(bytes);
 }
 
 void Simulator::Log(const QByteArray &line)
@@ -209,28 +227,28 @@ void Simulator::SendBootReply(char reply)
     ++m_bootReplies;
     const bool badFirst = !m_options.badReply.isEmpty() && (reply == ACK || reply == NAK);
     if (badFirst)
-        m_port.Write(m_options.badReply);
+        Transmit(m_options.badReply);
     // Behind a text, or behind a reply that still waits for its gap.
     if (badFirst || !m_delayed.isEmpty()) {
         m_delayed += reply;
         QTimer::singleShot(BadReplyGapMs, Qt::PreciseTimer, this, &Simulator::SendNextDelayed);
         return;
     }
-    m_port.Write(QByteArray(1, reply));
+    Transmit(QByteArray(1, reply));
 }
 
 void Simulator::SendNextDelayed()
 {
     if (m_delayed.isEmpty())
         return;
-    m_port.Write(m_delayed.left(1));
+    Transmit(m_delayed.left(1));
     m_delayed.remove(0, 1);
 }
 
 void Simulator::Send(const QByteArray &reply)
 {
     if (!m_options.split) {
-        m_port.Write(reply);
+        Transmit(reply);
         return;
     }
     const bool idle = m_splitQueue.isEmpty();
@@ -243,7 +261,7 @@ void Simulator::SendNextSplitByte()
 {
     if (m_splitQueue.isEmpty())
         return;
-    m_port.Write(m_splitQueue.left(1));
+    Transmit(m_splitQueue.left(1));
     m_splitQueue.remove(0, 1);
     // A short gap, so the other side really sees one byte per read.
     if (!m_splitQueue.isEmpty())

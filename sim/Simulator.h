@@ -6,6 +6,7 @@
 #include "sim/PtyPort.h"
 #include "sim/ReplyStream.h"
 #include "sim/SimOptions.h"
+#include "sim/WireLine.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -27,7 +28,8 @@ public:
     // Opens and links the port and prints "COM<n> <device>".
     OpenError Start();
     PtyPort &Port() { return m_port; }
-    // At the end of the run: with --stream, prints "replies <frames sent>".
+    // At the end of the run: with --stream, prints "replies <frames sent>";
+    // with --wire, the line's "wire ..." figures.
     void Finish();
 
 private:
@@ -40,6 +42,8 @@ private:
     void SendBootReply(char reply);
     void SendNextDelayed();
     void Send(const QByteArray &reply);
+    // To the port, or onto the paced line with --wire.
+    void Transmit(const QByteArray &bytes);
     void SendNextSplitByte();
     void Log(const QByteArray &line);
     void StartStream();
@@ -47,6 +51,7 @@ private:
 
     SimOptions m_options;
     PtyPort m_port;
+    std::unique_ptr<WireLine> m_wire;
     FrameParser m_parser;
     Device m_device;
     QByteArray m_splitQueue;

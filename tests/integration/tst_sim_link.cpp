@@ -1,11 +1,13 @@
 #include "app/Form1.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
+#include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
 
 #include "gains/GainSlider.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -79,6 +81,23 @@ private slots:
         // Still talking after both reopens.
         QVERIFY(link.serial->Output(QByteArray("\x01GB \x04", 5)).ok());
         QTRY_VERIFY_WITH_TIMEOUT(link.form->Text2->text().startsWith(QLatin1String("<1>RGB ")), 5000);
+    }
+
+    void wireTakesTheLineTimeBothWays()
+    {
+        Link link;
+        QVERIFY(link.Start({QStringLiteral("--wire")}));
+        // Echoed with its parameter: about as many bytes back as out, so a
+        // direction that is not paced misses the lower bound.
+        const QByteArray frame = "\x01ZZZ\x02" + QByteArray(200, 'w') + "\x04";
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(link.serial->Output(frame).ok());
+        QVERIFY(test::WaitUntil([&] { return link.form->Text1->Text().contains('\x04'); }, 10000));
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        const double line = double(frame.size() + frame.size() + 1) / 960; // 8N1 at 9600
+        QVERIFY2(seconds >= 0.95 * line && seconds <= line + 3,
+                 qPrintable(QStringLiteral("%1 s for a line time of %2 s").arg(seconds).arg(line)));
     }
 };
 

@@ -1,0 +1,47 @@
+#include "sim/WirePacer.h"
+
+#include <QtTest>
+
+using kv7::sim::WirePacer;
+
+class TestWirePacer : public QObject {
+    Q_OBJECT
+private slots:
+    void bytesReachTheOtherSideAtTheLineRate_data()
+    {
+        // Each write is three numbers: when it is written (ns), how many
+        // bytes, the line's rate then. `ends`: when its last byte is across,
+        // in whole ns, rounded down from each write's start.
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QList<qint64>>("writes");
+        QTest::addColumn<QList<qint64>>("ends");
+        QTest::newRow("one byte at 9600") << 10 << QList<qint64>{0, 1, 9600} << QList<qint64>{1041666};
+        QTest::newRow("one second at 115200, no drift")
+            << 10 << QList<qint64>{0, 11520, 115200} << QList<qint64>{1'000'000'000};
+        QTest::newRow("back to back waits for the line")
+            << 10 << QList<qint64>{0, 2, 9600, 0, 1, 9600} << QList<qint64>{2083333, 3124999};
+        QTest::newRow("after the line went idle")
+            << 10 << QList<qint64>{0, 1, 9600, 5'000'000, 1, 9600} << QList<qint64>{1041666, 6041666};
+        QTest::newRow("speed change mid-stream")
+            << 10 << QList<qint64>{0, 3, 9600, 1'000'000, 1, 115200} << QList<qint64>{3125000, 3211805};
+        QTest::newRow("7E2 takes 11 bits") << WirePacer::BitsPerByte(7, true, true) << QList<qint64>{0, 1, 9600}
+                                           << QList<qint64>{1145833};
+    }
+
+    void bytesReachTheOtherSideAtTheLineRate()
+    {
+        QFETCH(int, bits);
+        QFETCH(QList<qint64>, writes);
+        QFETCH(QList<qint64>, ends);
+        WirePacer pacer;
+        QList<qint64> got;
+        for (qsizetype i = 0; i + 2 < writes.size(); i += 3) {
+            pacer.SetFormat(int(writes[i + 2]), bits);
+            got << pacer.Put(writes[i], writes[i + 1]).EndNs();
+        }
+        QCOMPARE(got, ends);
+    }
+};
+
+QTEST_MAIN(TestWirePacer)
+#include "tst_wire_pacer.moc"
