@@ -173,10 +173,10 @@ void WireLine::Arm()
         return;
     // All zero disarms; a time already past fires at once.
     const qint64 at = NextDueNs() > 0 ? std::max<qint64>(1, NextDueNs() - SpinNs) : 0;
-    itimerspec spec {};
-    spec.it_value.tv_sec = time_t(at / 1'000'000'000LL);
-    spec.it_value.tv_nsec = long(at % 1'000'000'000LL);
-    ::timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    itimerspec deadline {};
+    deadline.it_value.tv_sec = time_t(at / 1'000'000'000LL);
+    deadline.it_value.tv_nsec = long(at % 1'000'000'000LL);
+    ::timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &deadline, nullptr);
 }
 
 QList<QByteArray> WireLine::Report() const

@@ -1,4 +1,3 @@
-#include "app/QtFileDialogs.h"
 #include "app/RealProgressBar.h"
 #include "firmware/FirmwareUpload.h"
 #include "gains/GainSlider.h"
@@ -57,27 +56,6 @@ struct Upload : test::WindowRig {
 class TestFirmwareUpload : public QObject {
     Q_OBJECT
 private slots:
-    void fileChooserAsksForAnExistingBinFile()
-    {
-        Upload up;
-        up.dialogs.answers = {std::nullopt, QStringLiteral("/tmp/other.bin")};
-        up.form->Command5->click();
-        QCOMPARE(up.form->Text5->text(), up.path);
-        QCOMPARE(up.dialogs.requests.size(), 1);
-        QCOMPARE(up.dialogs.requests[0].title, QStringLiteral("Choose BIN file:"));
-        QCOMPARE(up.dialogs.requests[0].filter, QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*"));
-        QVERIFY(up.dialogs.requests[0].mustExist);
-        up.form->Command5->click();
-        QCOMPARE(up.form->Text5->text(), QStringLiteral("/tmp/other.bin"));
-        QVERIFY(up.messages.texts.isEmpty());
-        // Qt's form: the "*.*" pattern must match files without a dot too.
-        QCOMPARE(QtNameFilters(up.dialogs.requests[0].filter),
-                 (QStringList{"Binary file (*.bin)", "All files (*)"}));
-        QCOMPARE(QtNameFilters(QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|")),
-                 (QStringList{"Sound Samples (*.SSS)", "All Files (*)"}));
-        QCOMPARE(LocalFolder(QStringLiteral("C:\\")), QStringLiteral("/"));
-    }
-
     void badPathsStopBeforeAnythingIsSent()
     {
         Upload up{QByteArray()};

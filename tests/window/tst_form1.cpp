@@ -1,5 +1,6 @@
 #include "app/CaptionFit.h"
 #include "app/Form1.h"
+#include "app/QtFileDialogs.h"
 #include "commands/Frame.h"
 #include "app/RealProgressBar.h"
 #include "serial/PortFolder.h"
@@ -12,6 +13,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -487,6 +489,47 @@ private slots:
         QCOMPARE(value->maximumValue().toInt(), 127);
         value->setCurrentValue(100);
         QCOMPARE(rig.serial.writes.last(), SetGainFrame(4, 100));
+    }
+
+    // "..." beside a path box asks for a file; a cancel keeps the text.
+    void fileChoosers_data()
+    {
+        QTest::addColumn<bool>("firmware");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<bool>("mustExist");
+        QTest::addColumn<QString>("folder");
+        // Qt's form of the filters: "*.*" must match files without a dot too.
+        QTest::addColumn<QStringList>("qtFilters");
+        QTest::newRow("sample") << false << "" << "Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|" << false << "/"
+                                << QStringList{"Sound Samples (*.SSS)", "All Files (*)"};
+        QTest::newRow("firmware") << true << "Choose BIN file:" << "Binary file (*.bin)|*.bin| All files (*.*)|*.*"
+                                  << true << QDir::homePath() << QStringList{"Binary file (*.bin)", "All files (*)"};
+    }
+    void fileChoosers()
+    {
+        QFETCH(bool, firmware);
+        QFETCH(QString, title);
+        QFETCH(QString, filter);
+        QFETCH(bool, mustExist);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, qtFilters);
+        Rig rig({1});
+        QPushButton *chooser = firmware ? rig.form->Command5 : rig.form->Command4;
+        QLineEdit *box = firmware ? rig.form->Text5 : rig.form->Text15;
+        const QString before = box->text();
+        rig.dialogs.answers = {std::nullopt, QStringLiteral("/tmp/chosen")};
+        chooser->click();
+        QCOMPARE(box->text(), before);
+        chooser->click();
+        QCOMPARE(box->text(), QStringLiteral("/tmp/chosen"));
+        const FileRequest &asked = rig.dialogs.requests.value(0);
+        QCOMPARE(asked.title, title);
+        QCOMPARE(asked.filter, filter);
+        QCOMPARE(asked.mustExist, mustExist);
+        QCOMPARE(LocalFolder(asked.initialDir), folder);
+        QCOMPARE(QtNameFilters(asked.filter), qtFilters);
+        QVERIFY(rig.messages.texts.isEmpty());
     }
 
     void controlsAreBuiltAsDesigned()

@@ -133,6 +133,12 @@ private slots:
         QCOMPARE(silent.WordsSent(), QByteArrayList{"&PF"});
         QCOMPARE(silent.messages.texts, QStringList{QStringLiteral(
             "The sample upload stopped because the device did not answer the area selection.")});
+
+        // An area selection that cannot be written ends it at once.
+        Sample closed;
+        (void)closed.serial.SetPortOpen(false);
+        closed.form->Command1[32]->click();
+        QCOMPARE(closed.messages.texts, QStringList{QStringLiteral("The command <1>&PF<2>01<4> was not sent.")});
     }
 
     void unansweredLineStopsTheUpload()
@@ -152,49 +158,39 @@ private slots:
         QVERIFY(!s.form->Sample().Running());
     }
 
-    void unreadableFilesAndClosedPortsAreReported()
+    // A file that cannot be read is named, with the reason, after the area
+    // selection and before any line; /proc files, sized 0, are read.
+    void unreadableFiles_data()
     {
-        Sample missing;
-        missing.form->Text15->setText(missing.path + QStringLiteral(".gone"));
-        missing.form->Command1[32]->click();
-        QCOMPARE(missing.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(missing.path + ".gone")});
-        QCOMPARE(missing.WordsSent(), QByteArrayList{"&PF"});
-
-        Sample folder;
-        folder.form->Text15->setText(folder.dir.path());
-        folder.form->Command1[32]->click();
-        QCOMPARE(folder.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(folder.dir.path())});
-        QCOMPARE(folder.messages.details, QStringList{QStringLiteral("It is a folder.")});
-
-        Sample device;
-        device.form->Text15->setText(QStringLiteral("/dev/zero"));
-        device.form->Command1[32]->click();
-        QCOMPARE(device.messages.details, QStringList{QStringLiteral("It is not a regular file.")});
-        QCOMPARE(device.WordsSent(), QByteArrayList{"&PF"});
-
-        Sample locked;
-        QVERIFY(QFile::setPermissions(locked.path, QFileDevice::WriteOwner));
+        QTest::addColumn<QString>("file"); // "" for the sample written, "locked" for it unreadable
+        QTest::addColumn<QString>("detail"); // empty: read and sent
+        QTest::newRow("missing") << "/no/such/file.SSS" << "No such file or directory";
+        QTest::newRow("a folder") << "/tmp" << "It is a folder.";
+        QTest::newRow("a device") << "/dev/zero" << "It is not a regular file.";
+        QTest::newRow("no read permission") << "locked" << "Permission denied";
+        QTest::newRow("/proc, size 0") << "/proc/self/status" << "";
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, detail);
+        Sample s;
+        if (file == "locked")
+            QVERIFY(QFile::setPermissions(s.path, QFileDevice::WriteOwner));
+        else
+            s.form->Text15->setText(file);
         {
             const test::WithoutFileOverride asAnyUser;
-            locked.form->Command1[32]->click();
+            s.form->Command1[32]->click();
         }
-        QCOMPARE(locked.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(locked.path)});
-        QCOMPARE(locked.messages.details, QStringList{QStringLiteral("Permission denied")});
-        QVERIFY(locked.lines.isEmpty());
-
-        // Files under /proc report a size of 0 but are read all the same.
-        Sample proc;
-        proc.form->Text15->setText(QStringLiteral("/proc/self/status"));
-        proc.form->Command1[32]->click();
-        QVERIFY(proc.lines.size() > 1);
-        QVERIFY(proc.messages.texts.isEmpty());
-
-        Sample closed;
-        (void)closed.serial.SetPortOpen(false);
-        closed.form->Command1[32]->click();
-        QCOMPARE(closed.messages.texts.size(), 1);
-        QVERIFY(closed.messages.texts[0].startsWith(QStringLiteral("The command ")));
-        QVERIFY(!closed.form->Sample().Running());
+        if (detail.isEmpty()) {
+            QVERIFY(s.lines.size() > 1);
+            QVERIFY(s.messages.texts.isEmpty());
+            return;
+        }
+        QCOMPARE(s.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(s.form->Text15->text())});
+        QCOMPARE(s.messages.details, QStringList{detail});
+        QCOMPARE(s.WordsSent(), QByteArrayList{"&PF"});
     }
 
     void secondUploadsWaitOtherButtonsWork()
@@ -213,21 +209,6 @@ private slots:
         QCOMPARE(s.WordsSent(), (QByteArrayList{"&PF", "&HX", "GV ", "&HX"}));
         QVERIFY(s.messages.questions.isEmpty());
         QVERIFY(s.messages.texts.isEmpty());
-    }
-
-    void fileChooserKeepsTheTextOnCancel()
-    {
-        Sample s;
-        s.dialogs.answers = {std::nullopt, QStringLiteral("/data/take2.wav")};
-        s.form->Command4->click();
-        QCOMPARE(s.form->Text15->text(), s.path);
-        s.form->Command4->click();
-        QCOMPARE(s.form->Text15->text(), QStringLiteral("/data/take2.wav"));
-        const FileRequest &r = s.dialogs.requests[0];
-        QCOMPARE(r.filter, QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|"));
-        QCOMPARE(r.initialDir, QStringLiteral("C:\\"));
-        QVERIFY(r.title.isEmpty());
-        QVERIFY(!r.mustExist);
     }
 };
 
