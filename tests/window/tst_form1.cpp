@@ -91,7 +91,7 @@ private slots:
         QVERIFY(rig.form->RxBuffer.Size() <= rig.form->RxBuffer.Limit());
         QVERIFY(rig.form->Text1->Model().Size() <= rig.form->Text1->Model().Limit());
         rig.serial.Feed(QByteArray("\x01RGAV\x02" "7099\x04"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.form->VScroll1[6]->Gain(), 99, 2000);
+        QTRY_COMPARE(rig.form->VScroll1[6]->Gain(), 99);
     }
 
     // Every caption of a button, check box or label fits the area its style

@@ -22,7 +22,6 @@ struct Sample : test::WindowRig {
     explicit Sample(const QByteArray &content = QByteArray(40, 'a')) : WindowRig({1})
     {
         form->Form_Load();
-        form->Sample().WaitLimitMs = 300;
         path = dir.filePath(QStringLiteral("one.SSS"));
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
@@ -129,6 +128,7 @@ private slots:
 
         Sample silent;
         silent.areaReply.clear();
+        silent.form->Sample().WaitLimitMs = 300; // the wait that runs out
         silent.form->Command1[32]->click();
         QCOMPARE(silent.WordsSent(), QByteArrayList{"&PF"});
         QCOMPARE(silent.messages.texts, QStringList{QStringLiteral(
@@ -146,6 +146,7 @@ private slots:
         Sample s(QByteArray(100, 'b'));
         int answered = 0;
         s.answerLines = false;
+        s.form->Sample().WaitLimitMs = 300; // the wait that runs out
         s.onLine = [&] {
             if (answered++ < 2)
                 s.serial.Feed(QByteArray("\x01R&HX\x02" "0\x04"));
