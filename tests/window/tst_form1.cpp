@@ -1,10 +1,8 @@
 #include "app/CaptionFit.h"
-#include "app/Form1.h"
 #include "app/QtFileDialogs.h"
-#include "commands/Frame.h"
 #include "app/RealProgressBar.h"
-#include "serial/PortFolder.h"
-#include "serial/PortMap.h"
+#include "commands/Frame.h"
+#include "gains/GainSlider.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/OffscreenScreens.h"
@@ -12,20 +10,14 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
-#include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
-#include "gains/GainSlider.h"
+#include <QScreen>
 #include <QStyleOptionSlider>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include <memory>
 #include <utility>
 
 using namespace kv7;
@@ -237,12 +229,10 @@ private slots:
         QCOMPARE(rig.form->RxBuffer.Bytes(), QByteArray("xy\x01RGAV\x02" "3064\x04\x01P\x04"));
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>3064<4>"));
-        QCOMPARE(rig.form->Shape1->FillColour(), QColor(0, 255, 0));
         QCOMPARE(rig.form->VScroll1[2]->Gain(), 64);
         QCOMPARE(rig.form->Text13[2]->text(), QStringLiteral("64"));
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>P<4>"));
-        QCOMPARE(rig.form->Shape1->FillColour(), QColor(255, 255, 0));
         QCOMPARE(rig.form->Decoder.LastReply, QByteArray("\x01P\x04"));
     }
 
@@ -270,20 +260,6 @@ private slots:
         QCOMPARE(rig.form->Shape1->FillColour(), lamp);
     }
 
-    void badGainReportIsShownButMovesNothing()
-    {
-        Rig rig({1});
-        rig.form->Form_Load();
-        rig.serial.Feed(QByteArray("\x01RGAV\x02" "9050\x04", 11));
-        rig.form->Timer1_Timer();
-        QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>9050<4>"));
-        QCOMPARE(rig.form->Shape1->FillColour(), QColor(0, 255, 0));
-        for (int i = 0; i < 8; ++i) {
-            QCOMPARE(rig.form->VScroll1[size_t(i)]->Gain(), 0);
-            QCOMPARE(rig.form->Text13[size_t(i)]->text(), QStringLiteral("-"));
-        }
-    }
-
     void clsKeepsUndecodedReplies()
     {
         Rig rig({1});
@@ -295,15 +271,6 @@ private slots:
         rig.serial.Feed(QByteArray("\x04", 1));
         QTRY_COMPARE_WITH_TIMEOUT(rig.form->Text2->text(), QStringLiteral("<1>R<4>"), 5000);
         QCOMPARE(rig.form->Text1->Text(), QByteArray("\x04\r\n"));
-    }
-
-    void exitClosesThePortAndEnds()
-    {
-        Rig rig({1});
-        rig.form->Form_Load();
-        QTest::mouseClick(rig.form->Command2[1], Qt::LeftButton);
-        QCOMPARE(rig.exitCode, 0);
-        QVERIFY(!rig.serial.PortOpen());
     }
 
     void pacedRunPausesFiveTicksAfterEachFrame()
