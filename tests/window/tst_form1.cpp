@@ -210,7 +210,8 @@ private slots:
         rig.form->Form_Load();
         rig.serial.refusedSpeeds = {refused};
         rig.messages.texts.clear();
-        rig.Choose(rig.form->Combo1, Items(rig.form->Combo1).indexOf(QString::number(refused ? refused : open ? 115200 : 19200)));
+        const int speed = refused ? refused : open ? 115200 : 19200;
+        rig.Choose(rig.form->Combo1, rig.form->Combo1->findText(QString::number(speed)));
         QCOMPARE(rig.serial.Settings(), settings);
         QCOMPARE(rig.form->Combo1->currentText(), shown);
         QCOMPARE(rig.serial.PortOpen(), open);
