@@ -74,17 +74,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("line 9600")), 5000);
     }
 
-    void silentBootLoaderTimesOut()
-    {
-        SimLink link;
-        QVERIFY(link.Start({QStringLiteral("--stall-after-first")}));
-        link.form->Firmware().StallTimer.setInterval(300);
-        QVERIFY(!UploadFirmware(link, RandomBytes(1000, 3)));
-        QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
-        QVERIFY(link.serial->PortOpen());
-        QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
-    }
-
     void sampleArrivesByteForByte()
     {
         SimLink link;

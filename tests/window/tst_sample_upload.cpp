@@ -65,23 +65,15 @@ struct Sample : test::WindowRig {
 class TestSampleUpload : public QObject {
     Q_OBJECT
 private slots:
+    // The bytes of each line are the sim link test's; here the area, the
+    // pace and the progress bar.
     void fortyBytesGoOutAsTwoLines()
     {
-        QByteArray content;
-        for (int i = 0; i < 40; ++i)
-            content += char(0xC0 + i);
-        Sample s(content);
+        Sample s;
         s.form->Text14->setText(QStringLiteral("7"));
         s.form->Command1[32]->click();
         QCOMPARE(s.frames.value(0), QByteArray("\x01&PF\x02" "07\x04"));
         QCOMPARE(s.lines.size(), 2);
-        for (const QByteArray &f : s.frames.mid(1))
-            QCOMPARE(f.size(), 81);
-        QCOMPARE(s.lines[0].mid(2, 9), QByteArray(":20:0000:"));
-        QCOMPARE(s.lines[1].mid(2, 9), QByteArray(":20:0001:"));
-        QCOMPARE(s.lines[0].mid(11), content.left(32).toHex().toUpper());
-        // The rest of the last line is zero filler.
-        QCOMPARE(s.lines[1].mid(11), (content.mid(32) + QByteArray(24, '\0')).toHex().toUpper());
         QCOMPARE(s.progress, (QList<double>{0, 2, 1, 2}));
         QVERIFY(!s.form->ProgressBar1->isVisibleTo(s.form.get()));
         QVERIFY(s.messages.texts.isEmpty());
