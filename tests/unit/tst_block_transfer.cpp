@@ -31,15 +31,16 @@ QByteArray Expected(int k, const QByteArray &image)
 }
 
 // What one reply led to: "{" or "E" written back, the k of the block frame
-// written, "F" for the end, "." for a reply not acted on.
+// written, "F" for the end, "." for a reply not acted on. A reply is acted
+// on exactly when it brings a write or the end.
 QByteArray Describe(const BlockTransfer::Step &step, const QByteArray &image)
 {
-    if (step.finished)
-        return step.acted && step.write.isEmpty() ? "F" : "F?";
+    if (step.acted != (step.finished || !step.write.isEmpty()) || (step.finished && !step.write.isEmpty()))
+        return "?";
+    if (step.finished || step.write.isEmpty())
+        return step.finished ? "F" : ".";
     if (step.write == Sync || step.write == Eot)
-        return step.acted ? (step.write == Sync ? "{" : "E") : "?";
-    if (step.write.isEmpty())
-        return step.acted ? "?" : ".";
+        return step.write == Sync ? "{" : "E";
     for (int k = 1; k <= image.size() / 128 + 1; ++k)
         if (step.write == Expected(k, image))
             return QByteArray::number(k);
