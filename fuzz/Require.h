@@ -8,18 +8,14 @@ namespace kv7fuzz {
 
 // A broken invariant stops the run with its reason, so libFuzzer keeps the
 // input as a crash instead of only catching memory faults.
-[[noreturn]] inline void Broken(const char *what, const QByteArray &detail = {})
+inline void Require(bool ok, const char *what, const QByteArray &detail = {})
 {
+    if (ok)
+        return;
     std::fprintf(stderr, "invariant broken: %s\n", what);
     if (!detail.isEmpty())
         std::fprintf(stderr, "  at: %s\n", detail.toHex(' ').constData());
     std::abort();
-}
-
-inline void Require(bool ok, const char *what, const QByteArray &detail = {})
-{
-    if (!ok)
-        Broken(what, detail);
 }
 
 // Reads the fuzz input front to back; past the end every byte reads as 0.

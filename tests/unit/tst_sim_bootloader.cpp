@@ -2,44 +2,66 @@
 
 #include <QtTest>
 
+#include <numeric>
+
 using namespace kv7::sim;
+
+Q_DECLARE_METATYPE(BootLoader::Faults)
 
 namespace {
 
-const QByteArray Ack(1, '\x06');
-const QByteArray Nak(1, '\x15');
-const QByteArray Eot(1, '\x04');
+QByteArray B(const char *s)
+{
+    return QByteArray(s);
+}
 
 // 128 data bytes that hold every control byte of the line, so a frame is
 // only ever judged by its length.
 QByteArray Data(int seed)
 {
-    QByteArray data(BootLoader::BlockSize, '\0');
-    for (int i = 0; i < data.size(); ++i)
-        data[i] = char((seed * 31 + i) & 0xFF);
-    data.replace(0, 4, "\x01\x04{\x15");
+    QByteArray data = "\x01\x04{\x15";
+    while (data.size() < BootLoader::BlockSize)
+        data += char(seed * 31 + data.size());
     return data;
 }
 
-QByteArray Frame(int number, const QByteArray &data)
+// A script of what the host sends after the handshake: "3" is block 3 with
+// Data(3), "3s" the same with a wrong checksum, "3c" a wrong complement, "3d"
+// a data byte changed, "E" an EOT; any other word is sent as it is.
+QByteArray Wire(const QByteArray &script)
 {
-    QByteArray frame = QByteArray(1, '\x01') + char(number) + char(255 - number) + data;
-    int sum = 0;
-    for (const char c : data)
-        sum += static_cast<unsigned char>(c);
-    return frame + char(sum & 0xFF);
+    QByteArray wire;
+    for (const QByteArray &word : script.split(' ')) {
+        const char flaw = word.back();
+        bool isFrame = false;
+        const int n = word.left(flaw >= 'a' ? word.size() - 1 : word.size()).toInt(&isFrame);
+        if (!isFrame) {
+            wire += word == "E" ? B("\x04") : word;
+            continue;
+        }
+        const QByteArray data = Data(n);
+        QByteArray frame = QByteArray(1, '\x01') + char(n) + char(255 - n) + data;
+        const int sum = std::accumulate(data.begin(), data.end(), 0, [](int s, char c) { return s + uchar(c); });
+        frame += char(sum & 0xFF);
+        const int at = flaw == 's' ? 131 : flaw == 'c' ? 2 : flaw == 'd' ? 50 : -1;
+        if (at >= 0)
+            frame[at] = char(frame[at] + 1);
+        wire += frame;
+    }
+    return wire;
 }
 
-// Through the "{" handshake to the request for block 1.
-void Sync(BootLoader &boot)
+// The "{" handshake, ten times from the host, then the quiet wait: what
+// the boot loader answered ("?" where a "{" did not arm the wait).
+QByteArray Sync(BootLoader &boot)
 {
+    QByteArray replies;
     for (int i = 0; i < 10; ++i) {
         const BootLoader::Step step = boot.Feed("{");
-        QVERIFY(step.armQuiet);
-        QVERIFY(step.replies.isEmpty());
+        replies += step.armQuiet ? step.replies : "?";
     }
-    QCOMPARE(boot.QuietElapsed().replies, QByteArray("{"));
-    QCOMPARE(boot.Feed("{").replies, Nak);
+    replies += boot.QuietElapsed().replies;
+    return replies + boot.Feed("{").replies;
 }
 
 } // namespace
@@ -51,133 +73,72 @@ private slots:
     {
         BootLoader boot;
         // Nothing before the first "{" and no answer while none came.
-        QVERIFY(boot.Feed(Eot + "\x01\x01\xfe" + Ack + Nak).replies.isEmpty());
+        QVERIFY(boot.Feed("\x04\x01\x01\xfe\x06\x15").replies.isEmpty());
         QVERIFY(boot.QuietElapsed().replies.isEmpty());
-        Sync(boot);
+        QCOMPARE(Sync(boot), B("{\x15"));
         // The answer went out once, and later "{" are noise.
         QVERIFY(boot.QuietElapsed().replies.isEmpty());
         QVERIFY(boot.Feed("{{").replies.isEmpty());
-        QCOMPARE(boot.Feed(Frame(1, Data(1))).replies, Ack);
+        QCOMPARE(boot.Feed(Wire("1")).replies, B("\x06"));
     }
 
-    void framesInAnySplitAreAckedAndKept_data()
+    // Each script in reads of 1, 7, 131, 132 and 264 bytes and whole. The
+    // replies are A for ACK and N for NAK, then F once the EOT is taken;
+    // what follows that EOT goes back to the command parser.
+    void scriptsGetTheirReplies_data()
     {
-        QTest::addColumn<int>("chunk");
-        for (int chunk : {1, 7, 131, 132, 264})
-            QTest::addRow("%d bytes per read", chunk) << chunk;
+        QTest::addColumn<BootLoader::Faults>("faults");
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QByteArray>("replies");
+        QTest::addColumn<QList<int>>("image"); // the blocks kept
+        QTest::addColumn<QByteArray>("rest");
+        const BootLoader::Faults none{0, false};
+        QTest::newRow("blocks then EOT")
+            << none << B("1 2 E \x01RCL\x02" "1\x04") << B("AAAF") << QList<int>{1, 2} << B("\x01RCL\x02" "1\x04");
+        QTest::newRow("checksum") << none << B("1 2s 2") << B("ANA") << QList<int>{1, 2} << B("");
+        QTest::newRow("complement") << none << B("1 2c 2") << B("ANA") << QList<int>{1, 2} << B("");
+        QTest::newRow("data changed") << none << B("1 2d 2") << B("ANA") << QList<int>{1, 2} << B("");
+        QTest::newRow("number ahead") << none << B("1 3 2") << B("ANA") << QList<int>{1, 2} << B("");
+        QTest::newRow("a repeat is acked, not kept") << none << B("1 1 2") << B("AAA") << QList<int>{1, 2} << B("");
+        QTest::newRow("a bad repeat is refused") << none << B("1 1d 2") << B("ANA") << QList<int>{1, 2} << B("");
+        // Frame 3 is refused; its repeat is frame 4 and taken, frame 6 is refused again.
+        QTest::newRow("NAK every third good frame")
+            << BootLoader::Faults{3, false} << B("1 2 3 3 4 5 5") << B("AANAANA") << QList<int>{1, 2, 3, 4, 5} << B("");
+        QTest::newRow("NAK the first EOT only")
+            << BootLoader::Faults{0, true} << B("1 E E") << B("ANAF") << QList<int>{1} << B("");
+        QByteArray script;
+        QList<int> image;
+        for (int n = 1; n <= 255; ++n) {
+            script += QByteArray::number(n) + ' ';
+            image << n;
+        }
+        QTest::newRow("numbers wrap from 255 to 1")
+            << none << script + "0 255 1" << QByteArray(255, 'A') + "NAA" << image + QList<int>{1} << B("");
     }
-
-    void framesInAnySplitAreAckedAndKept()
+    void scriptsGetTheirReplies()
     {
-        QFETCH(int, chunk);
-        BootLoader boot;
-        Sync(boot);
-        const QByteArray wire = Frame(1, Data(1)) + Frame(2, Data(2));
-        QByteArray replies;
-        for (qsizetype i = 0; i < wire.size(); i += chunk)
-            replies += boot.Feed(wire.mid(i, chunk)).replies;
-        QCOMPARE(replies, Ack + Ack);
-        QCOMPARE(boot.Image(), Data(1) + Data(2));
-        QCOMPARE(boot.ExpectedBlock(), 3);
-    }
-
-    void badFramesAreRefused_data()
-    {
-        QTest::addColumn<int>("at");
-        QTest::addColumn<int>("value");
-        QTest::newRow("checksum") << 131 << 0x00;
-        QTest::newRow("complement") << 2 << 0xFF;
-        QTest::newRow("data changed") << 50 << 0x55;
-        QTest::newRow("number ahead") << 1 << 3;
-        QTest::newRow("number 0") << 1 << 0;
-    }
-
-    void badFramesAreRefused()
-    {
-        QFETCH(int, at);
-        QFETCH(int, value);
-        BootLoader boot;
-        Sync(boot);
-        QCOMPARE(boot.Feed(Frame(1, Data(1))).replies, Ack);
-        QByteArray bad = Frame(2, Data(2));
-        if (at == 1) // a consistent frame with the wrong number
-            bad = Frame(value, Data(2));
-        else
-            bad[at] = char(value);
-        QCOMPARE(boot.Feed(bad).replies, Nak);
-        QCOMPARE(boot.Image(), Data(1));
-        // The buffer starts afresh: the good frame is taken.
-        QCOMPARE(boot.Feed(Frame(2, Data(2))).replies, Ack);
-        QCOMPARE(boot.Image(), Data(1) + Data(2));
-    }
-
-    void repeatedBlockIsAckedNotKeptTwice()
-    {
-        BootLoader boot;
-        Sync(boot);
-        const QByteArray first = Frame(1, Data(1));
-        QCOMPARE(boot.Feed(first).replies, Ack);
-        QCOMPARE(boot.Feed(first).replies, Ack);
-        QCOMPARE(boot.Image(), Data(1));
-        QCOMPARE(boot.ExpectedBlock(), 2);
-    }
-
-    void blockNumberWrapsFrom255To1()
-    {
-        BootLoader boot;
-        Sync(boot);
-        for (int n = 1; n <= 255; ++n)
-            QCOMPARE(boot.Feed(Frame(n, Data(n))).replies, Ack);
-        QCOMPARE(boot.ExpectedBlock(), 1);
-        QCOMPARE(boot.Feed(Frame(0, Data(0))).replies, Nak);
-        QCOMPARE(boot.Feed(Frame(255, Data(255))).replies, Ack); // a repeat
-        QCOMPARE(boot.Feed(Frame(1, Data(256))).replies, Ack);
-        QCOMPARE(boot.Image().size(), 256 * BootLoader::BlockSize);
-        QCOMPARE(boot.Image().right(BootLoader::BlockSize), Data(256));
-    }
-
-    void eotEndsWithTheImage()
-    {
-        BootLoader boot;
-        Sync(boot);
-        QByteArray last(BootLoader::BlockSize, '\x1a');
-        last.replace(0, 3, "end");
-        boot.Feed(Frame(1, Data(1)));
-        boot.Feed(Frame(2, last));
-        // Bytes after the EOT go back to the command parser.
-        const BootLoader::Step step = boot.Feed(Eot + "\x01GV \x04");
-        QCOMPARE(step.replies, Ack);
-        QVERIFY(step.finished);
-        QCOMPARE(step.rest, QByteArray("\x01GV \x04"));
-        QCOMPARE(boot.Image(), Data(1) + last);
-        QVERIFY(boot.Feed(Eot + Frame(3, Data(3))).replies.isEmpty());
-    }
-
-    void nakEveryRefusesEveryKthGoodFrame()
-    {
-        BootLoader boot({3, false});
-        Sync(boot);
-        QByteArray replies;
-        // Frame 3 is refused; its repeat is frame 4 and taken, frame 6 is
-        // refused again.
-        for (int n : {1, 2, 3, 3, 4, 5, 5})
-            replies += boot.Feed(Frame(n, Data(n))).replies;
-        QCOMPARE(replies, Ack + Ack + Nak + Ack + Ack + Nak + Ack);
-        QCOMPARE(boot.Image(), Data(1) + Data(2) + Data(3) + Data(4) + Data(5));
-    }
-
-    void nakEotRefusesTheFirstEotOnly()
-    {
-        BootLoader boot({0, true});
-        Sync(boot);
-        boot.Feed(Frame(1, Data(1)));
-        BootLoader::Step step = boot.Feed(Eot);
-        QCOMPARE(step.replies, Nak);
-        QVERIFY(!step.finished);
-        step = boot.Feed(Eot);
-        QCOMPARE(step.replies, Ack);
-        QVERIFY(step.finished);
-        QCOMPARE(boot.Image(), Data(1));
+        QFETCH(BootLoader::Faults, faults);
+        QFETCH(QByteArray, script);
+        QFETCH(QByteArray, replies);
+        QFETCH(QList<int>, image);
+        QFETCH(QByteArray, rest);
+        QByteArray kept;
+        for (const int n : image)
+            kept += Data(n);
+        const QByteArray wire = Wire(script);
+        for (const int chunk : {1, 7, 131, 132, 264, 1000000}) {
+            BootLoader boot(faults);
+            QCOMPARE(Sync(boot), B("{\x15"));
+            QByteArray got;
+            for (qsizetype i = 0; i < wire.size() && !got.endsWith('F'); i += chunk) {
+                const BootLoader::Step step = boot.Feed(wire.mid(i, chunk));
+                got += QByteArray(step.replies).replace('\x06', 'A').replace('\x15', 'N') + (step.finished ? "F" : "");
+                if (step.finished)
+                    QCOMPARE(step.rest + wire.mid(i + chunk), rest);
+            }
+            QCOMPARE(got, replies);
+            QCOMPARE(boot.Image(), kept);
+        }
     }
 };
 

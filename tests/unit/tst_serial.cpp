@@ -1,16 +1,18 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
+#include "serial/SerialControl.h"
+#include "serial/SerialSettings.h"
+#include "tests/support/FakeSerialControl.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kv7;
 
-class TestPortMap : public QObject {
+class TestSerial : public QObject {
     Q_OBJECT
 private:
     static void Link(const QString &folder, int n, const QString &target)
@@ -19,6 +21,68 @@ private:
     }
 
 private slots:
+    void parsesAndWritesBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("full");
+        QTest::newRow("upload speed") << "115200,n,8,1" << "115200,n,8,1";
+        QTest::newRow("speed alone keeps framing") << "19200" << "19200,e,7,2";
+        QTest::newRow("upper-case parity") << "300,O,7,1.5" << "300,o,7,1.5";
+        QTest::newRow("mark and space") << "1200,m,8,1" << "1200,m,8,1";
+        QTest::newRow("blanks around fields") << " 57600 , s , 6 , 2 " << "57600,s,6,2";
+    }
+    void parsesAndWritesBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, full);
+        SerialSettings base;
+        base.parity = 'e';
+        base.dataBits = 7;
+        base.stopBits = QStringLiteral("2");
+        const auto parsed = SerialSettings::Parse(text, base);
+        QVERIFY(parsed);
+        QCOMPARE(parsed->ToText(), full);
+    }
+
+    void refusesBadText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("zero speed") << "0";
+        QTest::newRow("negative speed") << "-9600";
+        QTest::newRow("two fields") << "9600,n";
+        QTest::newRow("five fields") << "9600,n,8,1,x";
+        QTest::newRow("bad parity") << "9600,x,8,1";
+        QTest::newRow("four data bits") << "9600,n,4,1";
+        QTest::newRow("nine data bits") << "9600,n,9,1";
+        QTest::newRow("three stop bits") << "9600,n,8,3";
+    }
+    void refusesBadText()
+    {
+        QFETCH(QString, text);
+        QString why;
+        QVERIFY(!SerialSettings::Parse(text, SerialSettings{}, &why));
+        QVERIFY(!why.isEmpty());
+    }
+
+    void controlReportsEveryFailure()
+    {
+        test::FakeSerialControl serial;
+        QVERIFY(!serial.Output("x").ok()); // closed
+        QVERIFY(!serial.SetCommPort(0).ok());
+        QVERIFY(!serial.SetCommPort(256).ok());
+        QVERIFY(!serial.SetSettings(QStringLiteral("9600,q,8,1")).ok());
+        QCOMPARE(serial.Settings(), QStringLiteral("9600,n,8,1")); // a refused text changes nothing
+
+        QVERIFY(serial.SetCommPort(2).ok());
+        QVERIFY(serial.SetPortOpen(true).ok());
+        QVERIFY(!serial.SetCommPort(3).ok()); // not while open
+        QCOMPARE(serial.CommPort(), 2);
+        QVERIFY(!serial.SetPortOpen(true).ok()); // already open
+        QVERIFY(serial.Output(QByteArray("\x01GV \x04", 5)).ok());
+        QCOMPARE(serial.written, QByteArray("\x01GV \x04", 5));
+    }
+
     void linksNameTheirDevices()
     {
         QTemporaryDir dir;
@@ -26,20 +90,15 @@ private slots:
         Link(dir.path(), 1, QStringLiteral("/dev/null"));
         Link(dir.path(), 12, QStringLiteral("/dev/zero"));
         Link(dir.path(), 255, QStringLiteral("/dev/null"));
+        Link(dir.path(), 256, QStringLiteral("/dev/null"));
         const PortMap map(dir.path(), false);
         QCOMPARE(map.DevicePath(1), QStringLiteral("/dev/null"));
         QCOMPARE(map.DevicePath(12), QStringLiteral("/dev/zero"));
         QVERIFY(map.PortExists(255));
+        QVERIFY(!map.PortExists(256));
         QVERIFY(!map.PortExists(2));
         QVERIFY(!map.PortExists(0));
         QVERIFY(!map.PortExists(-1));
-    }
-
-    void numbersAbove255AreNeverPorts()
-    {
-        QTemporaryDir dir;
-        Link(dir.path(), 256, QStringLiteral("/dev/null"));
-        QVERIFY(!PortMap(dir.path(), false).PortExists(256));
     }
 
     void linksToNonDevicesDoNotCount()
@@ -94,5 +153,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPortMap)
-#include "tst_port_map.moc"
+QTEST_GUILESS_MAIN(TestSerial)
+#include "tst_serial.moc"
