@@ -9,13 +9,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTimer>
 #include <QtTest>
 
-#include <cstdio>
 
 using namespace kv7;
 using test::SimLink;
@@ -23,12 +21,6 @@ using test::SimLink;
 namespace {
 
 const QString Lost = QStringLiteral("The connection to COM1 was lost.");
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // The simulator comes back on the same number and the user picks the port.
 bool ComeBack(SimLink &link)
@@ -41,35 +33,6 @@ bool ComeBack(SimLink &link)
         return false;
     link.form->Command1_Click(0); // "Get Version"
     return test::WaitUntil([&] { return link.form->Text2->text().contains(QStringLiteral("KV7-SIM")); }, 5000);
-}
-
-// Another program holding a port: this test program run with --hold.
-struct Holder {
-    bool Start(const QString &device)
-    {
-        process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), device});
-        return process.waitForReadyRead(5000) && process.readAllStandardOutput().startsWith("held");
-    }
-    ~Holder()
-    {
-        process.closeWriteChannel();
-        process.waitForFinished(5000);
-    }
-    QProcess process;
-};
-
-int Hold(const QString &device)
-{
-    QSerialPort port(device);
-    if (!port.open(QIODevice::ReadWrite))
-        return 1;
-    std::printf("held\n");
-    std::fflush(stdout);
-    // Until the test closes our input.
-    char c;
-    while (std::fread(&c, 1, 1, stdin) == 1) {
-    }
-    return 0;
 }
 
 } // namespace
@@ -97,7 +60,7 @@ private slots:
         SimLink link;
         QVERIFY(link.Start({}));
         const QString path = link.FilePath(QStringLiteral("file"));
-        QVERIFY(WriteFile(path, QByteArray(during == "firmware" ? 4 << 20 : 64 << 10, 'x')));
+        QVERIFY(test::WriteFile(path, QByteArray(during == "firmware" ? 4 << 20 : 64 << 10, 'x')));
         link.form->Text15->setText(path);
         link.form->Text5->setText(path);
         if (during == "idle") {
@@ -150,7 +113,7 @@ private slots:
             inside = operation == "firmware" ? link.form->UploadActive() : !returned;
         };
         const QString path = link.FilePath(QStringLiteral("file"));
-        QVERIFY(WriteFile(path, QByteArray(1000, 's')));
+        QVERIFY(test::WriteFile(path, QByteArray(1000, 's')));
         link.form->Text15->setText(path);
         link.form->Text5->setText(path);
         QTimer::singleShot(100, [&] {
@@ -179,8 +142,9 @@ private slots:
         link.form.reset(); // release the port
         link.serial.reset();
         {
-            Holder holder;
-            QVERIFY(holder.Start(link.sim.Device()));
+            // Held the way another program holds it: by QSerialPort's lock.
+            QSerialPort holder(link.sim.Device());
+            QVERIFY(holder.open(QIODevice::ReadWrite));
             // At start-up, and on choosing it again.
             QVERIFY(!link.Open());
             QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Error while trying to open COM1.")});
@@ -195,16 +159,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    if (argc == 3 && QByteArray(argv[1]) == "--hold") {
-        QCoreApplication app(argc, argv);
-        return Hold(QString::fromLocal8Bit(argv[2]));
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestFaultLink test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestFaultLink)
 #include "tst_fault_link.moc"

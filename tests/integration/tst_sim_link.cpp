@@ -1,12 +1,9 @@
-#include "app/Form1.h"
+#include "gains/GainSlider.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
 
-#include "gains/GainSlider.h"
-
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QtTest>
@@ -45,24 +42,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(link.form->Text1->Text().count('\x04'), 2, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(link.form->RxBuffer.IsEmpty(), 5000);
         QCOMPARE(link.form->Text2->text(), QStringLiteral("<1>RGAV<2>8000<4>"));
-    }
-
-    void speedChangeReopensAtTheNewSpeed()
-    {
-        Link link;
-        QVERIFY(link.Start({}));
-        QComboBox *speeds = link.form->Combo1;
-        speeds->setCurrentIndex(3);
-        emit speeds->activated(3);
-        QVERIFY(link.messages.texts.isEmpty());
-        QCOMPARE(link.serial->Settings(), QStringLiteral("19200,n,8,1"));
-        QVERIFY(link.sim.WaitForLine(QStringLiteral("line 19200")));
-        speeds->setCurrentIndex(5);
-        emit speeds->activated(5);
-        QVERIFY(link.sim.WaitForLine(QStringLiteral("line 115200")));
-        // Still talking after both reopens.
-        QVERIFY(link.serial->Output(QByteArray("\x01GB \x04", 5)).ok());
-        QTRY_VERIFY_WITH_TIMEOUT(link.form->Text2->text().startsWith(QLatin1String("<1>RGB ")), 5000);
     }
 
     void wireTakesTheLineTimeBothWays()

@@ -22,18 +22,6 @@ QByteArray RandomBytes(int size, quint32 seed)
     return bytes;
 }
 
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray Padded(const QByteArray &image)
 {
     return image + QByteArray(128 - image.size() % 128, '\x1A');
@@ -44,7 +32,7 @@ QByteArray Padded(const QByteArray &image)
 bool UploadFirmware(SimLink &link, const QByteArray &image)
 {
     const QString path = link.FilePath(QStringLiteral("firmware.bin"));
-    if (!WriteFile(path, image))
+    if (!test::WriteFile(path, image))
         return false;
     link.form->Text5->setText(path);
     link.form->StartUpload();
@@ -68,7 +56,7 @@ private slots:
         QVERIFY(UploadFirmware(link, image));
         QVERIFY(link.sim.Lines().contains(QStringLiteral("line 115200")));
         QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("image %1 bytes").arg(Padded(image).size())), 5000);
-        QCOMPARE(ReadFile(received), Padded(image));
+        QCOMPARE(test::ReadFile(received), Padded(image));
         // Back at the old speed and in command mode.
         QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
         QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("line 9600")), 5000);
@@ -81,14 +69,14 @@ private slots:
         QVERIFY(link.Start({QStringLiteral("--samples"), received}));
         const QByteArray sample = RandomBytes(10 * 1024 + 5, 5);
         const QString path = link.FilePath(QStringLiteral("take.SSS"));
-        QVERIFY(WriteFile(path, sample));
+        QVERIFY(test::WriteFile(path, sample));
         link.form->Text15->setText(path);
         link.form->Text14->setText(QStringLiteral("3"));
         link.form->Command1_Click(32);
         QVERIFY(link.messages.texts.isEmpty());
         const QByteArray expected = sample + QByteArray(32 - sample.size() % 32, '\0');
-        QTRY_COMPARE_WITH_TIMEOUT(ReadFile(received).size(), expected.size(), 5000);
-        QCOMPARE(ReadFile(received), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(test::ReadFile(received).size(), expected.size(), 5000);
+        QCOMPARE(test::ReadFile(received), expected);
         QVERIFY(!link.sim.Lines().join(QLatin1Char('\n')).contains(QStringLiteral("bad line")));
     }
 };

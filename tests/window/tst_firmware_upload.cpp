@@ -24,10 +24,7 @@ struct Upload : test::WindowRig {
     {
         form->Form_Load();
         path = dir.filePath(QStringLiteral("image.bin"));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(image);
-        file.close();
+        test::WriteFile(path, image);
         form->Text5->setText(path);
         // What the user sees around each message: the steps of an ending
         // in their order.

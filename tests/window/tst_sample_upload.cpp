@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <utility>
+
 using namespace kv7;
 
 namespace {
@@ -23,10 +25,7 @@ struct Sample : test::WindowRig {
     {
         form->Form_Load();
         path = dir.filePath(QStringLiteral("one.SSS"));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
-        file.close();
+        test::WriteFile(path, content);
         form->Text15->setText(path);
         serial.onWrite = [this](const QByteArray &frame) {
             frames << frame;
@@ -191,9 +190,8 @@ private slots:
         Sample s(QByteArray(40, 'c'));
         bool tried = false;
         s.onLine = [&] {
-            if (tried)
+            if (std::exchange(tried, true))
                 return;
-            tried = true;
             s.form->Command1[32]->click();
             s.form->Command1[36]->click();
             s.form->Command1[0]->click(); // "Get Version" still goes out

@@ -239,13 +239,11 @@ private slots:
             Action(menu.get(), QStringLiteral("&Save As…"))->trigger();
         }
         QCOMPARE(rig.dialogs.saves, 1);
-        QFile saved(path);
         if (writable) {
-            QVERIFY(saved.open(QIODevice::ReadOnly));
-            QCOMPARE(saved.readAll(), traffic);
+            QCOMPARE(test::ReadFile(path), traffic);
             QVERIFY(rig.messages.texts.isEmpty());
         } else {
-            QVERIFY(!saved.exists());
+            QVERIFY(!QFile::exists(path));
             QCOMPARE(rig.messages.texts, QStringList{QStringLiteral("The terminal text could not be saved to %1.").arg(path)});
             QVERIFY(!rig.messages.details.value(0).isEmpty());
         }
