@@ -16,7 +16,6 @@ public:
     bool IsEmpty() const { return m_anchor == m_cursor; }
     qint64 Start() const { return std::min(m_anchor, m_cursor); }
     qint64 End() const { return std::max(m_anchor, m_cursor); }
-    qint64 Anchor() const { return m_anchor; }
 
     void Set(qint64 anchor, qint64 cursor)
     {

@@ -103,11 +103,6 @@ void TerminalPane::scrollContentsBy(int, int)
     viewport()->update();
 }
 
-QString TerminalPane::VisibleLine(qsizetype i) const
-{
-    return Cp437Text(m_text.Line(i), u"");
-}
-
 bool TerminalPane::EnsureAtlases() const
 {
     const QPalette::ColorGroup group =

@@ -40,8 +40,6 @@ public:
     // The menu of a right click and the Menu key; the caller owns it.
     QMenu *CreateContextMenu();
 
-    // The characters shown on line i.
-    QString VisibleLine(qsizetype i) const;
     // One character cell in device pixels, at the ratio the pane is shown at.
     QSize CellSize() const;
     // The absolute offset at a point of the viewport: of the boundary
