@@ -211,7 +211,7 @@ void Form1::Command1_Click(int index)
         break;
     case Command::SampleUpload:
         if (!UploadRunning())
-            m_sample->Upload(Text14->text(), Text15->text());
+            RunSampleUpload();
         break;
     case Command::None:
         break;

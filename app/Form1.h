@@ -122,6 +122,8 @@ private:
     void CreateControls();
     // Only one upload at a time: each would take the line from the other.
     bool UploadRunning() const;
+    // The sample upload, with the port and speed held for its whole run.
+    void RunSampleUpload();
     // The file chooser of a path box.
     void ChooseFile(QLineEdit *box, const FileRequest &request);
     // Writes one frame; a failure is reported and gives false.

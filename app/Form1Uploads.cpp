@@ -8,6 +8,7 @@
 #include "firmware/FirmwareUpload.h"
 #include "terminal/TerminalPane.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -56,6 +57,17 @@ void Form1::StartUpload()
 {
     if (!UploadRunning())
         m_firmware->StartUpload(Text5->text());
+}
+
+void Form1::RunSampleUpload()
+{
+    // Every line must reach the device, at the speed, its area was selected
+    // on; the other buttons stay usable.
+    for (QComboBox *list : {cmbCommPort, Combo1})
+        list->setEnabled(false);
+    m_sample->Upload(Text14->text(), Text15->text());
+    for (QComboBox *list : {cmbCommPort, Combo1})
+        list->setEnabled(true);
 }
 
 void Form1::Timer2_Timer()

@@ -22,6 +22,16 @@ qsizetype MarkInFrame(const QByteArray &reply, char mark)
     return at;
 }
 
+// The character after `mark` in a reply of that shape. The first EOT stands
+// after the mark, so there is always one.
+std::optional<char> StatusAfter(const QByteArray &reply, char mark)
+{
+    const qsizetype at = MarkInFrame(reply, mark);
+    if (at < 0)
+        return std::nullopt;
+    return reply[at + 1];
+}
+
 } // namespace
 
 QString SampleLine(const QString &hexLine, qint64 index)
@@ -36,20 +46,22 @@ QByteArray SampleLineFrame(const QString &hexLine, qint64 index)
 
 QByteArray SelectAreaFrame(const QString &area)
 {
-    return CommandFrame(QStringLiteral("&PF"), Fit(area, 2, QLatin1Char('0')));
+    return CommandFrame(QStringLiteral("&PF"), UploadArea(area));
 }
 
 std::optional<char> AreaStatus(const QByteArray &reply)
 {
-    const qsizetype at = MarkInFrame(reply, ';');
-    if (at < 0)
-        return std::nullopt;
-    return reply[at + 1];
+    return StatusAfter(reply, ';');
 }
 
-bool IsLineReply(const QByteArray &reply)
+std::optional<char> LineStatus(const QByteArray &reply)
 {
-    return MarkInFrame(reply, STX) >= 0;
+    return StatusAfter(reply, STX);
+}
+
+QString UploadArea(const QString &area)
+{
+    return Fit(area, 2, QLatin1Char('0'));
 }
 
 } // namespace kv7

@@ -18,7 +18,11 @@ QByteArray SelectAreaFrame(const QString &area);
 // The status character of an area reply (the one after its first ";"),
 // or nothing while the reply does not have that shape.
 std::optional<char> AreaStatus(const QByteArray &reply);
-// Whether a reply has the shape that ends a line wait (an STX inside it).
-bool IsLineReply(const QByteArray &reply);
+// The status character of a line reply (the one after its first STX, "0"
+// when the device took the line), or nothing while the reply does not have
+// the shape that ends a line wait.
+std::optional<char> LineStatus(const QByteArray &reply);
+// The area as the selection sends it: zero-filled to two characters.
+QString UploadArea(const QString &area);
 
 } // namespace kv7

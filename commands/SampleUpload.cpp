@@ -19,23 +19,39 @@ SampleUpload::SampleUpload(Sender send, ReplyDecoder &decoder, const SerialContr
 {
 }
 
+namespace {
+
+// A status character as the reply line would show it.
+QString Readable(char c)
+{
+    const auto code = static_cast<unsigned char>(c);
+    return code >= 32 && code < 127 ? QString(QLatin1Char(c)) : QStringLiteral("<%1>").arg(code);
+}
+
+} // namespace
+
 void SampleUpload::Upload(const QString &area, const QString &path)
 {
     m_running = true;
+    m_area = UploadArea(area);
+    m_answered = m_rejected = 0;
+    m_firstRejected = -1;
     Run(area, path);
     m_host.HideProgress();
     m_running = false;
 }
 
-SampleUpload::Wait SampleUpload::WaitForReply(const std::function<bool(const QByteArray &)> &fits)
+SampleUpload::Wait SampleUpload::WaitForReply(StatusOf statusOf, char *status)
 {
     QElapsedTimer clock;
     clock.start();
     // The reply timer's ticks wake the loop at least every 10 ms.
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (fits(m_decoder.LastReply))
+        if (const std::optional<char> found = statusOf(m_decoder.LastReply)) {
+            *status = *found;
             return Wait::Fitting;
+        }
         // The loss has been reported; no reply can come.
         if (!m_serial.PortOpen())
             return Wait::PortLost;
@@ -50,33 +66,45 @@ void SampleUpload::Run(const QString &area, const QString &path)
     if (!m_send(SelectAreaFrame(area)))
         return;
     lastReply.clear();
-    std::optional<char> status;
-    const Wait answered = WaitForReply([&status](const QByteArray &reply) {
-        status = AreaStatus(reply);
-        return status.has_value();
-    });
+    char status = 0;
+    const Wait answered = WaitForReply(AreaStatus, &status);
     if (answered == Wait::PortLost)
         return;
     if (answered == Wait::TimedOut) {
         m_host.Report(QStringLiteral("The sample upload stopped because the device did not answer the area selection."));
         return;
     }
-    if (*status != '0')
+    if (status != '0') {
+        m_host.Report(QStringLiteral("The device refused sample area %1 (status %2); nothing was sent.")
+                          .arg(m_area, Readable(status)));
         return;
-    SendLines(path);
+    }
+    if (SendLines(path) && m_rejected > 0)
+        m_host.Report(Rejections());
 }
 
-void SampleUpload::SendLines(const QString &path)
+QString SampleUpload::Rejections() const
+{
+    if (m_rejected == 0)
+        return {};
+    return QStringLiteral("The device rejected %1 of %2 sample lines, the first at index %3. Sample area %4 may be "
+                          "incomplete.")
+        .arg(m_rejected)
+        .arg(m_answered)
+        .arg(Hex4(m_firstRejected), m_area);
+}
+
+bool SampleUpload::SendLines(const QString &path)
 {
     const QString cannot = QStringLiteral("The sample file %1 cannot be read.").arg(path);
     const QFileInfo info(path);
     if (info.isDir())
-        return m_host.Report(cannot, QStringLiteral("It is a folder."));
+        return Stop(cannot, QStringLiteral("It is a folder."));
     if (info.exists() && !info.isFile())
-        return m_host.Report(cannot, QStringLiteral("It is not a regular file."));
+        return Stop(cannot, QStringLiteral("It is not a regular file."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return m_host.Report(cannot, file.errorString());
+        return Stop(cannot, file.errorString());
 
     const qint64 size = file.size();
     const qint64 lines = size == 0 ? 0 : size / LineBytes + 1;
@@ -97,20 +125,34 @@ void SampleUpload::SendLines(const QString &path)
             HexLine += Hex2(static_cast<unsigned char>(FileByte));
         }
         if (file.error() != QFileDevice::NoError)
-            return m_host.Report(cannot, file.errorString());
+            return Stop(cannot, file.errorString());
         lastReply.clear();
         if (!m_send(SampleLineFrame(HexLine, index)))
-            return;
-        const Wait answered = WaitForReply(IsLineReply);
+            return false;
+        char status = 0;
+        const Wait answered = WaitForReply(LineStatus, &status);
         if (answered == Wait::PortLost)
-            return;
+            return false;
         if (answered == Wait::TimedOut) {
-            return m_host.Report(QStringLiteral("The sample upload stopped because the device did not answer line %1 (index %2).")
-                                         .arg(index + 1)
-                                         .arg(Hex4(index)));
+            return Stop(QStringLiteral("The sample upload stopped because the device did not answer line %1 (index %2).")
+                            .arg(index + 1)
+                            .arg(Hex4(index)),
+                        Rejections());
         }
+        // Each line goes out once whatever the device said; a rejection is
+        // counted, not retried.
+        ++m_answered;
+        if (status != '0' && m_rejected++ == 0)
+            m_firstRejected = index;
         m_host.SetProgress(double(index + 1));
     }
+    return true;
+}
+
+bool SampleUpload::Stop(const QString &text, const QString &detail)
+{
+    m_host.Report(text, detail);
+    return false;
 }
 
 } // namespace kv7

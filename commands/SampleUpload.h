@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace kv7 {
 
@@ -38,10 +39,22 @@ public:
 private:
     void Run(const QString &area, const QString &path);
     enum class Wait { Fitting, TimedOut, PortLost };
-    // Yields to events until `fits` accepts the last reply, the limit runs
+    // The status character of a reply that ends the wait, or nothing.
+    using StatusOf = std::optional<char> (*)(const QByteArray &reply);
+    // Yields to events until the last reply has a status, the limit runs
     // out or the port goes away.
-    Wait WaitForReply(const std::function<bool(const QByteArray &)> &fits);
-    void SendLines(const QString &path);
+    Wait WaitForReply(StatusOf statusOf, char *status);
+    // True when every line went out and was answered; a stop is reported.
+    bool SendLines(const QString &path);
+    bool Stop(const QString &text, const QString &detail = {});
+    // The lines the device answered with a status other than "0", and the
+    // first of them: the device keeps going, so the user hears of it at the end.
+    QString Rejections() const;
+
+    QString m_area;
+    qint64 m_answered = 0;
+    qint64 m_rejected = 0;
+    qint64 m_firstRejected = -1;
 
     Sender m_send;
     ReplyDecoder &m_decoder;

@@ -227,34 +227,35 @@ private slots:
     }
 
     // What ends the waits: the status after the first ";" of an area reply,
-    // an STX in a line reply; either must stand between the SOH at the
-    // front and the first EOT.
+    // after the first STX of a line reply; either must stand between the
+    // SOH at the front and the first EOT.
     void repliesEndTheWaits_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("status"); // -1: the area wait goes on
-        QTest::addColumn<bool>("line");
-        QTest::newRow("area status 0") << QByteArray("\x01R&PF\x02" "01;0\x04") << int('0') << true;
-        QTest::newRow("first of two") << QByteArray("\x01R;7;0\x04") << int('7') << false;
-        QTest::newRow("no semicolon") << QByteArray("\x01R&PF\x02" "01\x04") << -1 << true;
-        QTest::newRow("no SOH in front") << QByteArray("R&PF;0\x04") << -1 << false;
-        QTest::newRow("semicolon right after SOH") << QByteArray("\x01;0\x04") << int('0') << false;
-        QTest::newRow("semicolon after EOT") << QByteArray("\x01R\x04;0") << -1 << false;
-        QTest::newRow("empty") << QByteArray() << -1 << false;
-        QTest::newRow("line reply") << QByteArray("\x01R&HX\x02" "0\x04") << -1 << true;
-        QTest::newRow("STX alone") << QByteArray("\x01\x02\x04") << -1 << true;
-        QTest::newRow("no STX") << QByteArray("\x01R&HX\x04") << -1 << false;
-        QTest::newRow("STX after EOT") << QByteArray("\x01R\x04\x02") << -1 << false;
-        QTest::newRow("STX before SOH") << QByteArray("\x02\x01R\x02\x04") << -1 << false;
+        QTest::addColumn<int>("line");   // -1: the line wait goes on
+        QTest::newRow("area status 0") << QByteArray("\x01R&PF\x02" "01;0\x04") << int('0') << int('0');
+        QTest::newRow("first of two") << QByteArray("\x01R;7;0\x04") << int('7') << -1;
+        QTest::newRow("no semicolon") << QByteArray("\x01R&PF\x02" "01\x04") << -1 << int('0');
+        QTest::newRow("no SOH in front") << QByteArray("R&PF;0\x04") << -1 << -1;
+        QTest::newRow("semicolon right after SOH") << QByteArray("\x01;0\x04") << int('0') << -1;
+        QTest::newRow("semicolon after EOT") << QByteArray("\x01R\x04;0") << -1 << -1;
+        QTest::newRow("empty") << QByteArray() << -1 << -1;
+        QTest::newRow("line taken") << QByteArray("\x01R&HX\x02" "0\x04") << -1 << int('0');
+        QTest::newRow("line rejected") << QByteArray("\x01R&HX\x02" "E\x04") << -1 << int('E');
+        QTest::newRow("STX alone") << QByteArray("\x01\x02\x04") << -1 << 4;
+        QTest::newRow("no STX") << QByteArray("\x01R&HX\x04") << -1 << -1;
+        QTest::newRow("STX after EOT") << QByteArray("\x01R\x04\x02") << -1 << -1;
+        QTest::newRow("STX before SOH") << QByteArray("\x02\x01R\x02\x04") << -1 << -1;
     }
     void repliesEndTheWaits()
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, status);
-        QFETCH(bool, line);
-        const std::optional<char> got = AreaStatus(reply);
-        QCOMPARE(got ? int(static_cast<unsigned char>(*got)) : -1, status);
-        QCOMPARE(IsLineReply(reply), line);
+        QFETCH(int, line);
+        const auto code = [](std::optional<char> c) { return c ? int(static_cast<unsigned char>(*c)) : -1; };
+        QCOMPARE(code(AreaStatus(reply)), status);
+        QCOMPARE(code(LineStatus(reply)), line);
     }
 };
 

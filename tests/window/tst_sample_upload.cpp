@@ -3,6 +3,7 @@
 #include "tests/support/WindowRig.h"
 #include "tests/support/WithoutFileOverride.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -21,7 +22,7 @@ QByteArray Word(const QByteArray &frame)
 // The window on COM1 with a device that answers the area selection with
 // `status` and every line with an STX reply, as the fake line delivers.
 struct Sample : test::WindowRig {
-    explicit Sample(const QByteArray &content = QByteArray(40, 'a')) : WindowRig({1})
+    explicit Sample(const QByteArray &content = QByteArray(40, 'a')) : WindowRig({1, 2})
     {
         form->Form_Load();
         path = dir.filePath(QStringLiteral("one.SSS"));
@@ -36,8 +37,11 @@ struct Sample : test::WindowRig {
                 progress << form->ProgressBar1->Value() << form->ProgressBar1->Maximum();
                 if (onLine)
                     onLine();
-                if (answerLines)
-                    serial.Feed(QByteArray("\x01R&HX\x02" "0\x04"));
+                // The status for this line: '-' leaves it unanswered.
+                const qsizetype at = lines.size() - 1;
+                const char status = at < lineStatuses.size() ? lineStatuses[at] : '0';
+                if (answerLines && status != '-')
+                    serial.Feed(QByteArray("\x01R&HX\x02") + status + '\x04');
             }
         };
     }
@@ -53,6 +57,7 @@ struct Sample : test::WindowRig {
     QString path;
     QByteArray areaReply = QByteArray("\x01R&PF\x02" "01;0\x04");
     bool answerLines = true;
+    QByteArray lineStatuses;
     std::function<void()> onLine;
     QByteArrayList frames;
     QByteArrayList lines;
@@ -102,13 +107,15 @@ private slots:
 
     void areaWaitTakesOnlyAFittingReply()
     {
-        // A refusal ends quietly, before the file is even looked at.
+        // A refusal ends it before the file is even looked at, and says so.
         Sample refused;
-        refused.areaReply = QByteArray("\x01R&PF\x02" "01;1\x04");
+        refused.areaReply = QByteArray("\x01R&PF\x02" "03;\x04");
+        refused.form->Text14->setText(QStringLiteral("3"));
         refused.form->Text15->setText(QStringLiteral("/no/such/file"));
         refused.form->Command1[32]->click();
         QCOMPARE(refused.WordsSent(), QByteArrayList{"&PF"});
-        QVERIFY(refused.messages.texts.isEmpty());
+        QCOMPARE(refused.messages.texts, QStringList{QStringLiteral(
+            "The device refused sample area 03 (status <4>); nothing was sent.")});
 
         // A reply without ";" is passed over for the one behind it.
         Sample late;
@@ -148,6 +155,42 @@ private slots:
             "The sample upload stopped because the device did not answer line 3 (index 0002).")});
         QVERIFY(!s.form->ProgressBar1->isVisibleTo(s.form.get()));
         QVERIFY(!s.form->Sample().Running());
+    }
+
+    // Every line goes out once whatever its answer; rejections are told
+    // once, at the end, or with the stop that cut the upload short.
+    void rejectedLinesAreToldOnce_data()
+    {
+        QTest::addColumn<QByteArray>("statuses"); // per line; '-': no answer
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("detail");
+        const QString stopped = QStringLiteral("The sample upload stopped because the device did not answer line 3 (index 0002).");
+        QTest::newRow("all taken") << QByteArray("0000") << 4 << QString() << QString();
+        QTest::newRow("two rejected")
+            << QByteArray("0E0E") << 4
+            << "The device rejected 2 of 4 sample lines, the first at index 0001. Sample area 01 may be incomplete."
+            << "";
+        QTest::newRow("no status is no yes") << QByteArray("\x04" "000") << 4
+            << "The device rejected 1 of 4 sample lines, the first at index 0000. Sample area 01 may be incomplete."
+            << "";
+        QTest::newRow("then silent") << QByteArray("E0-") << 3 << stopped
+            << "The device rejected 1 of 2 sample lines, the first at index 0000. Sample area 01 may be incomplete.";
+        QTest::newRow("silent, none rejected") << QByteArray("00-") << 3 << stopped << "";
+    }
+    void rejectedLinesAreToldOnce()
+    {
+        QFETCH(QByteArray, statuses);
+        QFETCH(int, sent);
+        QFETCH(QString, text);
+        QFETCH(QString, detail);
+        Sample s(QByteArray(100, 'r'));
+        s.lineStatuses = statuses;
+        s.form->Sample().WaitLimitMs = 300;
+        s.form->Command1[32]->click();
+        QCOMPARE(s.lines.size(), sent);
+        QCOMPARE(s.messages.texts, text.isEmpty() ? QStringList() : QStringList{text});
+        QCOMPARE(s.messages.details, text.isEmpty() ? QStringList() : QStringList{detail});
     }
 
     // A file that cannot be read is named, with the reason, after the area
@@ -195,9 +238,18 @@ private slots:
             s.form->Command1[32]->click();
             s.form->Command1[36]->click();
             s.form->Command1[0]->click(); // "Get Version" still goes out
+            // The port and speed stay those the area was selected on.
+            for (QComboBox *list : {s.form->cmbCommPort, s.form->Combo1}) {
+                QVERIFY(!list->isEnabled());
+                list->setFocus();
+                QTest::keyClick(list, Qt::Key_Down);
+            }
         };
         s.form->Command1[32]->click();
         QCOMPARE(s.WordsSent(), (QByteArrayList{"&PF", "&HX", "GV ", "&HX"}));
+        QCOMPARE(s.serial.CommPort(), 1);
+        QCOMPARE(s.serial.Settings(), QStringLiteral("9600,n,8,1"));
+        QVERIFY(s.form->cmbCommPort->isEnabled() && s.form->Combo1->isEnabled());
         QVERIFY(s.messages.questions.isEmpty());
         QVERIFY(s.messages.texts.isEmpty());
     }
