@@ -164,8 +164,12 @@ void Form1::cmbCommPort_Click()
 
 void Form1::Combo1_Click()
 {
-    if (!m_serial.PortOpen())
+    // With the port closed the speed waits for the next open, so the list
+    // shows what that open will use.
+    if (!m_serial.PortOpen()) {
+        (void)m_serial.SetSettings(Combo1->currentText()); // every listed speed parses
         return;
+    }
     const QString before = m_serial.Settings();
     (void)m_serial.SetPortOpen(false);
     SerialResult result = m_serial.SetSettings(Combo1->currentText());

@@ -187,7 +187,8 @@ private slots:
     }
 
     // A speed chosen while open reopens the port at it; while closed it is
-    // not applied; one the driver refuses leaves the port at its old speed.
+    // kept for the next open; one the driver refuses leaves the port at its
+    // old speed.
     void speedChoices_data()
     {
         QTest::addColumn<bool>("open");
@@ -195,7 +196,7 @@ private slots:
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("shown");
         QTest::newRow("115200 while open") << true << 0 << "115200,n,8,1" << "115200";
-        QTest::newRow("19200 while closed") << false << 0 << "9600,n,8,1" << "19200";
+        QTest::newRow("19200 while closed") << false << 0 << "19200,n,8,1" << "19200";
         QTest::newRow("57600 refused") << true << 57600 << "9600,n,8,1" << "9600";
     }
     void speedChoices()
@@ -340,8 +341,11 @@ private slots:
         rig.form->Command1_Click(1);
         QCOMPARE(rig.messages.texts.value(1), QStringLiteral("The command <1>GB <4> was not sent."));
         QCOMPARE(rig.messages.details.value(1), QStringLiteral("The connection to COM1 was lost. ") + carryOn);
+        // The speed chosen meanwhile is the one the port comes back at.
+        rig.Choose(rig.form->Combo1, rig.form->Combo1->findText(QStringLiteral("115200")));
         rig.Choose(rig.form->cmbCommPort, 0);
         QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+        QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
     }
 
     // An echo of a gain report that cannot be written: one message, after
