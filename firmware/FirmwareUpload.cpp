@@ -82,7 +82,12 @@ bool FirmwareUpload::SwitchToTransfer(QString *error)
 
 void FirmwareUpload::OnReceive()
 {
-    const BlockTransfer::Step step = Transfer.Reply(m_serial.Input());
+    const QByteArray reply = m_serial.Input();
+    // An upload being ended (its message may still be open) is deaf: a late
+    // reply must neither send a block nor arm the stall timer again.
+    if (m_ending)
+        return;
+    const BlockTransfer::Step step = Transfer.Reply(reply);
     if (!step.acted)
         return;
     m_timer2.stop();

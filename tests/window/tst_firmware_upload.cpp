@@ -193,8 +193,17 @@ private slots:
         up.StartAndSync();
         up.serial.Feed(Nak);
         up.serial.Feed(Ack);
+        // A reply while the message is open is too late: no block, and the
+        // stall timer stays off.
+        qsizetype writes = -1;
+        up.messages.onInform = [&up, &writes] {
+            writes = up.serial.writes.size();
+            up.serial.Feed(Ack);
+        };
         QVERIFY(up.form->UploadActive());
         QTRY_VERIFY(!up.form->UploadActive());
+        QCOMPARE(up.serial.writes.size(), writes);
+        QVERIFY(!up.form->Firmware().StallTimer.isActive());
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.form->Command5->isEnabled());
