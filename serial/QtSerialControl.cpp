@@ -2,6 +2,7 @@
 
 #include "serial/PortMap.h"
 #include "serial/PortPermission.h"
+#include "serial/TerminalOwner.h"
 
 #include <cerrno>
 #include <limits>
@@ -52,6 +53,13 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
     const QString path = m_ports.DevicePath(port);
     if (path.isEmpty())
         return SerialResult::Fail(QStringLiteral("COM%1 does not exist.").arg(port));
+    // A stale link may lead to a pty the kernel has since given to a
+    // terminal tab: frames written there would be typed into its shell.
+    if (const std::optional<TerminalUser> user = ControllingProgram(path)) {
+        return SerialResult::Fail(QStringLiteral("%1 is in use by another program: it is the terminal of %2 (process %3).")
+                                      .arg(path, user->name)
+                                      .arg(user->pid));
+    }
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
         // In plain words: the device is gone, someone else holds it, or this

@@ -14,6 +14,13 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kv7;
 using test::SimLink;
@@ -21,6 +28,41 @@ using test::SimLink;
 namespace {
 
 const QString Lost = QStringLiteral("The connection to COM1 was lost.");
+
+// A child named "shell" in a session of its own whose controlling terminal
+// is `device`, as a shell in a terminal tab has; ended with this object.
+struct ShellTerminal {
+    explicit ShellTerminal(const QString &device)
+    {
+        const QByteArray path = QFile::encodeName(device);
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        pid = ::fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls after a fork.
+            ::prctl(PR_SET_NAME, "shell");
+            const int fd = ::setsid() < 0 ? -1 : ::open(path.constData(), O_RDWR);
+            if (fd >= 0 && ::ioctl(fd, TIOCSCTTY, 0) == 0 && ::write(ready[1], "r", 1) == 1)
+                ::pause();
+            ::_exit(1);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        held = pid > 0 && ::read(ready[0], &c, 1) == 1;
+        ::close(ready[0]);
+    }
+    ~ShellTerminal()
+    {
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+            ::waitpid(pid, nullptr, 0);
+    }
+    ShellTerminal(const ShellTerminal &) = delete;
+    ShellTerminal &operator=(const ShellTerminal &) = delete;
+
+    pid_t pid = -1;
+    bool held = false;
+};
 
 // The simulator comes back on the same number and the user picks the port.
 bool ComeBack(SimLink &link)
@@ -135,24 +177,46 @@ private slots:
         QVERIFY(inside);
     }
 
+    // Held through QSerialPort's lock, as another terminal program holds a
+    // port; or the terminal of a shell in its own session, where a stale
+    // link could lead once the kernel hands that pty to a new terminal tab.
+    void portHeldByAnotherProgramSaysSo_data()
+    {
+        QTest::addColumn<bool>("shell");
+        QTest::newRow("locked") << false;
+        QTest::newRow("a shell's terminal") << true;
+    }
     void portHeldByAnotherProgramSaysSo()
     {
+        QFETCH(bool, shell);
         SimLink link;
         QVERIFY(link.Start({}));
         link.form.reset(); // release the port
         link.serial.reset();
-        {
-            // Held the way another program holds it: by QSerialPort's lock.
-            QSerialPort holder(link.sim.Device());
-            QVERIFY(holder.open(QIODevice::ReadWrite));
-            // At start-up, and on choosing it again.
-            QVERIFY(!link.Open());
-            QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Error while trying to open COM1.")});
-            QCOMPARE(link.messages.details.value(0), link.sim.Device() + QStringLiteral(" is in use by another program."));
-            emit link.form->cmbCommPort->activated(0);
-            QCOMPARE(link.messages.texts.size(), 2);
-            QCOMPARE(link.messages.details[1], link.messages.details[0]);
+        const QString device = link.sim.Device();
+        QString said = device + QStringLiteral(" is in use by another program.");
+        std::optional<QSerialPort> holder;
+        std::optional<ShellTerminal> session;
+        if (shell) {
+            session.emplace(device);
+            QVERIFY(session->held);
+            said = QStringLiteral("%1 is in use by another program: it is the terminal of shell (process %2).")
+                       .arg(device)
+                       .arg(session->pid);
+        } else {
+            holder.emplace(device);
+            QVERIFY(holder->open(QIODevice::ReadWrite));
         }
+        // At start-up, and on choosing it again.
+        QVERIFY(!link.Open());
+        QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Error while trying to open COM1.")});
+        QCOMPARE(link.messages.details.value(0), said);
+        emit link.form->cmbCommPort->activated(0);
+        QCOMPARE(link.messages.texts.size(), 2);
+        QCOMPARE(link.messages.details[1], link.messages.details[0]);
+        if (shell)
+            return; // its end hangs the terminal up: nothing is left to open there
+        holder.reset();
         emit link.form->cmbCommPort->activated(0);
         QVERIFY(link.serial->PortOpen());
         QCOMPARE(link.messages.texts.size(), 2);
