@@ -63,11 +63,17 @@ void Form1::RunSampleUpload()
 {
     // Every line must reach the device, at the speed, its area was selected
     // on; the other buttons stay usable.
-    for (QComboBox *list : {cmbCommPort, Combo1})
+    const QString why = QStringLiteral("Locked while the sample upload runs.");
+    for (QComboBox *list : {cmbCommPort, Combo1}) {
         list->setEnabled(false);
+        list->setToolTip(why);
+    }
     m_sample->Upload(Text14->text(), Text15->text());
-    for (QComboBox *list : {cmbCommPort, Combo1})
+    for (QComboBox *list : {cmbCommPort, Combo1}) {
         list->setEnabled(true);
+        list->setToolTip(QString());
+    }
+    UpdatePortToolTip();
 }
 
 void Form1::Timer2_Timer()

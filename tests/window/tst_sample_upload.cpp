@@ -241,6 +241,7 @@ private slots:
             // The port and speed stay those the area was selected on.
             for (QComboBox *list : {s.form->cmbCommPort, s.form->Combo1}) {
                 QVERIFY(!list->isEnabled());
+                QCOMPARE(list->toolTip(), QStringLiteral("Locked while the sample upload runs."));
                 list->setFocus();
                 QTest::keyClick(list, Qt::Key_Down);
             }
@@ -250,6 +251,7 @@ private slots:
         QCOMPARE(s.serial.CommPort(), 1);
         QCOMPARE(s.serial.Settings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(s.form->cmbCommPort->isEnabled() && s.form->Combo1->isEnabled());
+        QCOMPARE(s.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
         QVERIFY(s.messages.questions.isEmpty());
         QVERIFY(s.messages.texts.isEmpty());
     }
