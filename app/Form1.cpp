@@ -265,11 +265,21 @@ void Form1::Command2_Click(int index)
     if (index == 0) {
         Text1->Clear();
     } else if (index == 1) {
-        // End at once: no closing events, no questions. The port goes first
-        // so the device is released cleanly.
-        (void)m_serial.SetPortOpen(false);
-        ExitProgram(0);
+        End(0);
     }
+}
+
+void Form1::EndOnSignal(int signal)
+{
+    End(128 + signal);
+}
+
+void Form1::End(int code)
+{
+    // No closing events, no questions. The port goes first so the device is
+    // released cleanly, its lock file with it.
+    (void)m_serial.SetPortOpen(false);
+    ExitProgram(code);
 }
 
 void Form1::MSComm1_OnComm()

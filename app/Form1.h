@@ -63,6 +63,8 @@ public:
     void ReopenPort();
     // The port went away by itself.
     void OnPortLost();
+    // SIGTERM, SIGINT or SIGHUP: ends as "EXIT" does, with 128 + `signal`.
+    void EndOnSignal(int signal);
 
     FirmwareUpload &Firmware() { return *m_firmware; }
     SampleUpload &Sample() { return *m_sample; }
@@ -124,6 +126,8 @@ private:
     bool UploadRunning() const;
     // The sample upload, with the port and speed held for its whole run.
     void RunSampleUpload();
+    // At once, the port closed first so the device and its lock are released.
+    void End(int code);
     // The file chooser of a path box.
     void ChooseFile(QLineEdit *box, const FileRequest &request);
     // Writes one frame; a failure is reported and gives false.

@@ -5,6 +5,7 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "serial/QtSerialControl.h"
+#include "serial/StopSignals.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -37,6 +38,12 @@ int main(int argc, char *argv[])
     kv7::Form1 form(serial, ports, messages, dialogs);
     messages.SetParent(&form);
     dialogs.SetParent(&form);
+    // A kill, Ctrl+C or a closed terminal ends it as "EXIT" does, so the
+    // port's lock file never outlives it.
+    kv7::StopSignals stop;
+    QObject::connect(&stop, &kv7::StopSignals::Received, &form, &kv7::Form1::EndOnSignal);
+    if (!stop.Catch())
+        std::perror("kv7-test: cannot catch signals");
     form.Form_Load();
     form.show();
     return QApplication::exec();

@@ -1,5 +1,6 @@
 #include "serial/QtSerialControl.h"
 
+#include "serial/PortLock.h"
 #include "serial/PortMap.h"
 #include "serial/PortPermission.h"
 #include "serial/TerminalOwner.h"
@@ -68,7 +69,11 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
         case QSerialPort::DeviceNotFoundError:
             return SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(path));
         case QSerialPort::PermissionError: {
-            const QString advice = PermissionAdvice(path);
+            // Not ours to use, or locked: by a live program, or by a dead
+            // one's lock file that this user cannot clear.
+            QString advice = PermissionAdvice(path);
+            if (advice.isEmpty())
+                advice = LockAdvice(path);
             return SerialResult::Fail(advice.isEmpty() ? QStringLiteral("%1 is in use by another program.").arg(path)
                                                        : advice);
         }

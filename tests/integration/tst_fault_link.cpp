@@ -194,7 +194,10 @@ private slots:
         link.form.reset(); // release the port
         link.serial.reset();
         const QString device = link.sim.Device();
-        QString said = device + QStringLiteral(" is in use by another program.");
+        // The lock names its holder: here, this program.
+        QString said = QStringLiteral("%1 is in use by another program: it is held by %2 (process %3).")
+                           .arg(device, QCoreApplication::applicationName())
+                           .arg(QCoreApplication::applicationPid());
         std::optional<QSerialPort> holder;
         std::optional<ShellTerminal> session;
         if (shell) {

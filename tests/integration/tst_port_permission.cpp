@@ -1,12 +1,15 @@
-// Opening a port the user may not use: the message must say why and how to
-// fix it. Root may open any tty, so the case runs in a child process that
-// drops to the unprivileged user "nobody".
+// Opening a port the user may not use, or whose lock a dead process left
+// behind: the message must say why and how to fix it. Root may open any tty
+// and remove any lock, so the case runs in a child process that drops to
+// the unprivileged user "nobody".
+#include "serial/PortLock.h"
 #include "serial/PortPermission.h"
 #include "tests/support/SimLink.h"
 
 #include <QApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,7 +18,10 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 using namespace kv7;
 
@@ -34,6 +40,48 @@ int RunWindowOn(const QString &device)
     for (int i = 0; i < link.messages.texts.size(); ++i)
         std::printf("%s | %s\n", qPrintable(link.messages.texts[i]), qPrintable(link.messages.details[i]));
     return 0;
+}
+
+// A pty whose number has no lock file: one left by an earlier run that was
+// killed must not decide the outcome. Masters passed over stay open until
+// the end, so the kernel hands out other numbers.
+struct FreshPty {
+    FreshPty()
+    {
+        for (int tries = 0; tries < 512 && master < 0; ++tries) {
+            const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+            if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0)
+                break;
+            device = QString::fromLocal8Bit(::ptsname(fd));
+            if (QFile::exists(LockFilePath(device)))
+                skipped.push_back(fd);
+            else
+                master = fd;
+        }
+    }
+    ~FreshPty()
+    {
+        for (int fd : skipped)
+            ::close(fd);
+        if (master >= 0)
+            ::close(master);
+    }
+    FreshPty(const FreshPty &) = delete;
+    FreshPty &operator=(const FreshPty &) = delete;
+
+    int master = -1;
+    QString device;
+    std::vector<int> skipped;
+};
+
+// The pid of a process that has ended.
+pid_t DeadPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
 }
 
 } // namespace
@@ -71,42 +119,54 @@ private slots:
 
     // A terminal of our own, set to an owner group and mode, opened by
     // "nobody": the advice names a group only where that group may use it.
+    // A lock file of root's left by a dead process is named with its remedy.
     void refusedPortSaysWhatToDo_data()
     {
         QTest::addColumn<QString>("owningGroup");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("nobodyIn");
+        QTest::addColumn<bool>("staleLock");
         QTest::addColumn<QString>("said"); // empty: opens without a word
         QTest::newRow("dialout 660, not a member")
-            << "dialout" << 0660 << "" << "only members of the group \"dialout\" may. Add yourself with \"sudo usermod -aG dialout $USER\"";
-        QTest::newRow("dialout 660, a member") << "dialout" << 0660 << "dialout" << "";
-        QTest::newRow("root 600") << "root" << 0600 << "" << "only root may (mode 600). A udev rule";
-        QTest::newRow("dialout 600, a member") << "dialout" << 0600 << "dialout" << "only root may (mode 600).";
+            << "dialout" << 0660 << "" << false << "Your user may not use %1: only members of the group \"dialout\" may. Add yourself with \"sudo usermod -aG dialout $USER\"";
+        QTest::newRow("dialout 660, a member") << "dialout" << 0660 << "dialout" << false << "";
+        QTest::newRow("root 600") << "root" << 0600 << "" << false << "Your user may not use %1: only root may (mode 600). A udev rule";
+        QTest::newRow("dialout 600, a member") << "dialout" << 0600 << "dialout" << false << "Your user may not use %1: only root may (mode 600).";
+        QTest::newRow("root's stale lock")
+            << "dialout" << 0660 << "dialout" << true
+            << "%1 is free, but the lock file %2 left by process %3, which no longer runs, belongs to root and your "
+               "user may not remove it. Remove it with \"sudo rm %2\", then choose the port again.";
     }
     void refusedPortSaysWhatToDo()
     {
         QFETCH(QString, owningGroup);
         QFETCH(int, mode);
         QFETCH(QString, nobodyIn);
+        QFETCH(bool, staleLock);
         QFETCH(QString, said);
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-        const QString device = QString::fromLocal8Bit(::ptsname(master));
+        const FreshPty pty;
+        QVERIFY(pty.master >= 0);
+        const QString &device = pty.device;
         const group *owner = ::getgrnam(owningGroup.toLocal8Bit().constData());
         QVERIFY(owner);
         QCOMPARE(::chown(device.toLocal8Bit().constData(), 0, owner->gr_gid), 0);
         QCOMPARE(::chmod(device.toLocal8Bit().constData(), mode_t(mode)), 0);
         QVERIFY(PermissionAdvice(device).isEmpty()); // root may
 
+        const QString lock = LockFilePath(device);
+        const pid_t dead = DeadPid();
+        if (staleLock) {
+            // As QLockFile writes it: pid, program, host.
+            QVERIFY(test::WriteFile(lock, QByteArray::number(dead) + "\nghost\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+        }
         const QString out = AsNobody(device, nobodyIn);
-        ::close(master);
+        if (staleLock)
+            QVERIFY(QFile::remove(lock));
         if (said.isEmpty()) {
             QCOMPARE(out, QStringLiteral("open=1\n"));
         } else {
-            QVERIFY2(out.startsWith(QStringLiteral("open=0\nError while trying to open COM1. | Your user may not use %1: ")
-                                        .arg(device)),
-                     qPrintable(out));
-            QVERIFY2(out.contains(said), qPrintable(out));
+            const QString expected = staleLock ? said.arg(device, lock).arg(dead) : said.arg(device);
+            QVERIFY2(out.startsWith(QStringLiteral("open=0\nError while trying to open COM1. | ") + expected), qPrintable(out));
             QVERIFY2(out.count(QLatin1Char('\n')) == 2, qPrintable(out)); // one message
         }
     }

@@ -1,9 +1,31 @@
-// kv7-test's own command line: answered before any window, so it works
-// without a display, and a mistyped option never starts the window.
+// kv7-test as a process: its own command line, answered before any window
+// so that it works without a display; and its end on a signal, which must
+// release the port and its lock file as "EXIT" does.
+#include "serial/PortLock.h"
+#include "tests/support/EventWait.h"
+#include "tests/support/SimProcess.h"
+
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
-class TestCommandLine : public QObject {
+#include <csignal>
+
+namespace {
+
+QProcessEnvironment WithoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+} // namespace
+
+class TestProgram : public QObject {
     Q_OBJECT
 private slots:
     void answeredWithoutADisplay_data()
@@ -32,10 +54,7 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QString::fromLatin1(name));
-        program.setProcessEnvironment(env);
+        program.setProcessEnvironment(WithoutDisplay());
         program.start(QStringLiteral(KV7_TEST_PATH), args);
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -43,7 +62,45 @@ private slots:
         QCOMPARE(QString::fromLocal8Bit(program.readAllStandardOutput()), out);
         QCOMPARE(program.exitCode(), code);
     }
+
+    void signalReleasesThePort_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalReleasesThePort()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir runtime;
+        const QString folder = runtime.filePath(QStringLiteral("kv7-ports"));
+        QVERIFY(QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        kv7::test::SimProcess sim;
+        QVERIFY(sim.Start(folder, {QStringLiteral("--com"), QStringLiteral("1")}));
+        const QString lock = kv7::LockFilePath(sim.Device());
+
+        QProcess program;
+        QProcessEnvironment env = WithoutDisplay();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(KV7_TEST_PATH), {});
+        QVERIFY(program.waitForStarted(5000));
+        // Its lock names it once the port is open.
+        const QByteArray pid = QByteArray::number(program.processId());
+        const auto holder = [&lock] {
+            QFile file(lock);
+            return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
+        };
+        QVERIFY(kv7::test::WaitUntil([&] { return holder() == pid; }, 10000));
+        QCOMPARE(::kill(pid_t(program.processId()), signal), 0);
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 128 + signal);
+        QVERIFY(!QFile::exists(lock));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestCommandLine)
-#include "tst_command_line.moc"
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_program.moc"
