@@ -13,7 +13,7 @@ namespace {
 
 // The pane as a read-only, multi-line text. Character k is byte
 // Begin() + k of the pane's text; a CR LF line break is the two characters
-// "\r\n", so offsets and bytes stay one to one.
+// "\r\n" whatever range holds them, so offsets and bytes stay one to one.
 class PaneAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit PaneAccessible(TerminalPane *pane) : QAccessibleWidget(pane, QAccessible::EditableText) {}
@@ -41,10 +41,10 @@ public:
         const qint64 to = model.Begin() + std::min(endOffset, characterCount());
         if (from >= to)
             return {};
-        // One byte before, so an LF whose CR starts the range reads as a break.
-        const qint64 context = from > model.Begin() ? 1 : 0;
-        const QString text = Cp437Text(model.Bytes(from - context, to), u"\r\n");
-        return text.mid(context);
+        // Read with a byte either side, so that a CR LF cut by either end of
+        // the range reads as in the whole text; each byte is one character.
+        const qint64 before = from > model.Begin() ? 1 : 0;
+        return Cp437Text(model.Bytes(from - before, to + 1), u"\r\n").mid(before, to - from);
     }
 
     int characterCount() const override
