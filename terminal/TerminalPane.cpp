@@ -42,7 +42,7 @@ int ToInt(qint64 v)
 } // namespace
 
 TerminalPane::TerminalPane(QWidget *parent)
-    : QAbstractScrollArea(parent), m_repaint(new QTimer(this)), m_autoScroll(new QTimer(this))
+    : QAbstractScrollArea(parent), m_announcer(this), m_repaint(new QTimer(this)), m_autoScroll(new QTimer(this))
 {
     InstallPaneAccessibility();
     // Fast traffic arrives in many small chunks; redrawing the view (and its
@@ -66,6 +66,7 @@ TerminalPane::TerminalPane(QWidget *parent)
 void TerminalPane::AppendText(const QByteArray &bytes)
 {
     m_text.Append(bytes);
+    m_announcer.Appended();
     // Bytes dropped at the bound leave the selection; nothing else moves it.
     m_selection.Keep(m_text.Begin());
     m_followEnd = true;
@@ -74,6 +75,7 @@ void TerminalPane::AppendText(const QByteArray &bytes)
 
 void TerminalPane::Clear()
 {
+    m_announcer.Clearing();
     m_text.Clear();
     m_selection.Clear();
     UpdateScrollBars();

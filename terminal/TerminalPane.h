@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/GlyphAtlas.h"
+#include "terminal/PaneAccessible.h"
 #include "terminal/PaneSelection.h"
 #include "terminal/TerminalText.h"
 
@@ -85,6 +86,7 @@ private:
 
     TerminalText m_text;
     PaneSelection m_selection;
+    PaneAnnouncer m_announcer;
     QTimer *m_repaint;
     QTimer *m_autoScroll;
     mutable GlyphAtlas m_plain;

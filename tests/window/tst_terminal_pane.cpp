@@ -2,6 +2,7 @@
 // selected and copied like a text box, saved, scrolled from the keyboard
 // and read by screen readers.
 #include "terminal/Cp437.h"
+#include "terminal/PaneAccessible.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/OffscreenScreens.h"
 #include "tests/support/WindowRig.h"
@@ -65,6 +66,26 @@ QAction *Action(QMenu *menu, const QString &text)
         if (a->text() == text)
             return a;
     return nullptr;
+}
+
+// What screen readers are told of the pane's text: "offset -removed
+// +inserted" for each change, "wrong" when the inserted text is not the
+// pane's there.
+QStringList heard;
+
+void Hear(QAccessibleEvent *event)
+{
+    int at = -1;
+    QString removed, inserted;
+    if (const auto *e = dynamic_cast<QAccessibleTextInsertEvent *>(event))
+        at = e->changePosition(), inserted = e->textInserted();
+    else if (const auto *e = dynamic_cast<QAccessibleTextRemoveEvent *>(event))
+        at = e->changePosition(), removed = e->textRemoved();
+    else if (const auto *e = dynamic_cast<QAccessibleTextUpdateEvent *>(event))
+        at = e->changePosition(), removed = e->textRemoved(), inserted = e->textInserted();
+    const bool right = at < 0 || event->accessibleInterface()->textInterface()->text(at, at + int(inserted.size())) == inserted;
+    if (at >= 0)
+        heard << QStringLiteral("%1 -%2 +%3%4").arg(at).arg(removed.size()).arg(inserted.size()).arg(right ? "" : " wrong");
 }
 
 // A shown pane holding `text`, its view settled.
@@ -298,25 +319,70 @@ private slots:
 
     void screenReadersReadLinesAndSelection()
     {
-        Pane p(Replies);
+        Pane p(Replies + "\r.");
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(&p.pane);
         QVERIFY(a && a->textInterface());
         QCOMPARE(a->role(), QAccessible::EditableText);
         QVERIFY(a->state().readOnly && a->state().multiLine);
         QAccessibleTextInterface *text = a->textInterface();
-        QCOMPARE(text->characterCount(), int(Replies.size()));
-        QCOMPARE(text->text(0, text->characterCount()),
-                 QString::fromUtf16(u"\u263ARGV \u263BKV7 1.0\u2666\r\n\u263ARGAV\u263B3064\u2666\r\nthird line"));
-        QCOMPARE(text->text(15, 16), QStringLiteral("\n")); // the LF of the first line break
+        QCOMPARE(text->characterCount(), int(Replies.size()) + 2);
+        const QString whole = text->text(0, text->characterCount());
+        QCOMPARE(whole, QString::fromUtf16(u"\u263ARGV \u263BKV7 1.0\u2666\r\n\u263ARGAV\u263B3064\u2666\r\nthird line\u266A."));
+        // A byte reads the same in every range: a CR LF's halves as "\r" and
+        // "\n", a lone CR as its glyph.
+        for (const int from : {13, 14, 15, 38, 39})
+            for (int to = from; to <= whole.size(); ++to)
+                QCOMPARE(text->text(from, to), whole.mid(from, to - from));
         int start = 0;
         int end = 0;
         QCOMPARE(text->textAtOffset(int(Replies.size()) - 3, QAccessible::LineBoundary, &start, &end),
-                 QStringLiteral("third line"));
+                 QString::fromUtf16(u"third line\u266A."));
         p.pane.Select(6, 9);
         QCOMPARE(text->selectionCount(), 1);
         text->selection(0, &start, &end);
         QCOMPARE(text->text(start, end), QStringLiteral("KV7"));
         QCOMPARE(text->offsetAtPoint(text->characterRect(20).center()), 20);
+    }
+
+    // Steps: text appended, "" for the next announcement (or a second
+    // without one), "CLEAR", and "OFF" and "ON" for a screen reader leaving
+    // and coming. The bound is 1 MiB, trimmed to 896 KiB (917504 bytes).
+    void screenReadersHearNewAndDroppedText_data()
+    {
+        QTest::addColumn<QByteArrayList>("steps");
+        QTest::addColumn<QStringList>("told");
+        const qsizetype limit = TerminalText::DefaultLimit;
+        QTest::newRow("appends gathered, a CR joined by its LF")
+            << QByteArrayList{"ab", "c\r", "", "\nd", "e", ""} << QStringList{"0 -0 +4", "3 -1 +4"};
+        QTest::newRow("bound drops told text") << QByteArrayList{QByteArray(limit - 8, 'x'), "", QByteArray(16, 'y'), ""}
+                                               << QStringList{"0 -0 +1048568", "0 -131080 +0", "917488 -0 +16"};
+        QTest::newRow("bound drops untold text, cleared")
+            << QByteArrayList{"abc", "", QByteArray(limit, 'x'), "", "CLEAR", "d", ""}
+            << QStringList{"0 -0 +3", "0 -3 +0", "0 -0 +917504", "0 -917504 +0", "0 -0 +1"};
+        QTest::newRow("nobody listening, then someone")
+            << QByteArrayList{"OFF", "ab", "", "ON", "c", ""} << QStringList{"2 -0 +1"};
+    }
+    void screenReadersHearNewAndDroppedText()
+    {
+        QFETCH(QByteArrayList, steps);
+        QFETCH(QStringList, told);
+        TerminalPane pane;
+        QAccessible::setActive(true);
+        heard.clear();
+        const PaneEventHandler before = InstallPaneEventHandler(Hear);
+        for (const QByteArray &step : steps) {
+            if (step.isEmpty())
+                QTest::qWaitFor([count = heard.size()] { return heard.size() > count; }, 1000);
+            else if (step == "OFF" || step == "ON")
+                QAccessible::setActive(step == "ON");
+            else if (step == "CLEAR")
+                pane.Clear();
+            else
+                pane.AppendText(step);
+        }
+        InstallPaneEventHandler(before);
+        QAccessible::setActive(false);
+        QCOMPARE(heard, told);
     }
 };
 
