@@ -1,6 +1,8 @@
 #pragma once
 
 #include "sim/LineFormat.h"
+#include "sim/OpenError.h"
+#include "sim/PortLink.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -10,14 +12,6 @@ class QSocketNotifier;
 class QTimer;
 
 namespace kv7::sim {
-
-// Why Open failed: `portTaken` for a port number that another device
-// serves (or no free number), otherwise a system error.
-struct OpenError {
-    QString text;
-    bool portTaken = false;
-    bool Failed() const { return !text.isEmpty(); }
-};
 
 // The device side of a pseudo-terminal, linked as COM<n> in a port folder.
 // Holds the terminal side open itself, so a client that closes and reopens
@@ -35,10 +29,10 @@ public:
     // Opens the pseudo-terminal and links it; `port` 0 takes the lowest
     // free number.
     OpenError Open(const QString &folder, int port);
-    // Removes the link (only while it still names our terminal) and closes.
+    // Removes the link (only while it is still ours) and closes.
     void Close();
 
-    int Port() const { return m_port; }
+    int Port() const { return m_link.Port(); }
     QString Device() const { return m_device; }
     // Speed and framing the client set, as last seen.
     LineFormat Format() const { return m_format; }
@@ -55,7 +49,6 @@ signals:
 
 private:
     OpenError OpenTerminal();
-    OpenError Link(const QString &folder, int port);
     void Watch();
     void OnReadable();
     void OnWritable();
@@ -63,9 +56,8 @@ private:
 
     int m_master = -1;
     int m_slave = -1;
-    int m_port = 0;
     QString m_device;
-    QString m_link;
+    PortLink m_link;
     QByteArray m_out;
     LineFormat m_format;
     QSocketNotifier *m_read = nullptr;
