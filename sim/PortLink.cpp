@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -16,6 +17,8 @@
 namespace kv7::sim {
 
 namespace {
+
+std::atomic<const PortLink *> g_latest{nullptr};
 
 // The target of a symbolic link, empty when it is none.
 QString LinkTarget(const QString &link)
@@ -101,17 +104,26 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
         return err;
     }
     m_port = n;
+    g_latest = this;
     return {};
 }
 
 void PortLink::Remove()
 {
     RemoveFiles();
+    const PortLink *self = this;
+    g_latest.compare_exchange_strong(self, nullptr);
     m_port = 0;
     m_link.clear();
     m_device.clear();
     m_marker.clear();
     m_markerText.clear();
+}
+
+void PortLink::RemoveLatest()
+{
+    if (const PortLink *link = g_latest.load())
+        link->RemoveFiles();
 }
 
 void PortLink::RemoveFiles() const

@@ -28,12 +28,17 @@ public:
     void Remove();
     int Port() const { return m_port; }
 
+    // Remove() for the link made last, from a fatal signal's handler.
+    static void RemoveLatest();
+
     static QString MarkerPath(const QString &folder, int n);
 
 private:
     // Readies port n for our link (nothing there, or a stale link of the
     // simulator's, removed here); otherwise says why it is not ours to use.
     static OpenError Claim(const QString &folder, int n);
+    // Only system calls on bytes prepared beforehand, so that a signal
+    // handler may call it.
     void RemoveFiles() const;
 
     int m_port = 0;

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace kv7::sim {
@@ -116,9 +117,13 @@ void Simulator::Transmit(const QByteArray &bytes)
 
 void Simulator::Log(const QByteArray &line)
 {
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (m_outputFailed)
+        return;
+    if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) == size_t(line.size())
+        && std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0)
+        return;
+    m_outputFailed = true;
+    emit OutputFailed(errno);
 }
 
 void Simulator::OnReceived(const QByteArray &bytes)

@@ -32,6 +32,11 @@ public:
     // with --wire, the line's "wire ..." figures.
     void Finish();
 
+signals:
+    // Printing failed with `error` (EPIPE: the reader has gone); nothing
+    // more is printed.
+    void OutputFailed(int error);
+
 private:
     void OnReceived(const QByteArray &bytes);
     void OnFrames(const QByteArray &bytes);
@@ -66,6 +71,7 @@ private:
     QTimer m_streamTimer;
     QElapsedTimer m_streamClock;
     qint64 m_replyFrames = 0;
+    bool m_outputFailed = false;
 };
 
 } // namespace kv7::sim

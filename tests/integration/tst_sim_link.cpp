@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <csignal>
+
 using namespace kv7;
 using Link = test::SimLink;
 
@@ -59,6 +61,42 @@ private slots:
         const double line = double(frame.size() + frame.size() + 1) / 960; // 8N1 at 9600
         QVERIFY2(seconds >= 0.95 * line && seconds <= line + 3,
                  qPrintable(QStringLiteral("%1 s for a line time of %2 s").arg(seconds).arg(line)));
+    }
+
+    // kv7-sim with its output on a pipe, ended every way but SIGKILL: its
+    // link and marker go, and short of a fatal signal it exits with 0, even
+    // once the reader of its output has gone.
+    void simRemovesItsLinkHoweverItEnds_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: none; it prints "stream done" after a second
+        QTest::addColumn<QString>("reader");
+        QTest::newRow("SIGINT") << SIGINT << "cat";
+        QTest::newRow("SIGTERM, the reader gone: the report fails") << SIGTERM << "head";
+        QTest::newRow("the reader gone, then a line to print") << 0 << "head";
+        QTest::newRow("SIGABRT, as on a fatal error") << SIGABRT << "cat";
+    }
+    void simRemovesItsLinkHoweverItEnds()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, reader);
+        QTemporaryDir dir;
+        QProcess sim;
+        QProcess lines; // "head" takes one line and goes
+        sim.setStandardOutputProcess(&lines);
+        sim.setWorkingDirectory(dir.path()); // for the core file SIGABRT may leave
+        lines.start(reader, reader == "head" ? QStringList{QStringLiteral("-n1")} : QStringList());
+        sim.start(QStringLiteral(KV7_SIM_PATH), {QStringLiteral("--folder"), dir.path(), QStringLiteral("--stream"), QStringLiteral("1")});
+        QTRY_VERIFY(lines.canReadLine());
+        const QString link = dir.filePath(QString::fromLatin1(lines.readLine().split(' ').first()));
+        QVERIFY(QFileInfo(link).isSymLink() && QFile::exists(link + QStringLiteral(".kv7-sim")));
+        if (reader == "head")
+            QTRY_COMPARE(lines.state(), QProcess::NotRunning);
+        if (signal != 0)
+            ::kill(pid_t(sim.processId()), signal);
+        QVERIFY(sim.waitForFinished());
+        QCOMPARE(sim.exitStatus() == QProcess::CrashExit, signal == SIGABRT);
+        QCOMPARE(sim.exitCode(), signal == SIGABRT ? SIGABRT : 0);
+        QVERIFY(!QFileInfo(link).isSymLink() && !QFile::exists(link + QStringLiteral(".kv7-sim")));
     }
 
     // COM1 is a link when kv7-sim starts: only a stale one of its own, made
