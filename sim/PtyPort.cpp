@@ -105,8 +105,12 @@ void PtyPort::Close()
 
 void PtyPort::Write(const QByteArray &bytes)
 {
-    if (m_master < 0 || m_out.size() + bytes.size() > MaxPending)
+    if (m_master < 0)
         return;
+    if (m_out.size() + bytes.size() > MaxPending) {
+        m_dropped += bytes.size();
+        return;
+    }
     m_out.append(bytes);
     OnWritable();
 }

@@ -19,8 +19,9 @@ namespace kv7::sim {
 class PtyPort : public QObject {
     Q_OBJECT
 public:
-    // Output not yet taken by the client beyond this is dropped, so a
-    // client that writes but never reads cannot grow our memory.
+    // Output not yet taken by the client beyond this is dropped (and
+    // counted), so a client that writes but never reads cannot grow our
+    // memory.
     static constexpr qsizetype MaxPending = 1 << 20;
 
     explicit PtyPort(QObject *parent = nullptr);
@@ -38,6 +39,8 @@ public:
     LineFormat Format() const { return m_format; }
 
     void Write(const QByteArray &bytes);
+    // Bytes Write dropped.
+    qint64 Dropped() const { return m_dropped; }
     // While paused nothing is read, so the client's writes back up in the
     // terminal as they would on a full line.
     void PauseReading(bool paused);
@@ -59,6 +62,7 @@ private:
     QString m_device;
     PortLink m_link;
     QByteArray m_out;
+    qint64 m_dropped = 0;
     LineFormat m_format;
     QSocketNotifier *m_read = nullptr;
     bool m_readPaused = false;

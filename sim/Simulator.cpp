@@ -105,6 +105,11 @@ void Simulator::Finish()
     if (m_wire)
         for (const QByteArray &line : m_wire->Report())
             Log(line);
+    // Output the other side did not take in time: "stream done" and
+    // "replies" counted it as sent.
+    const qint64 dropped = m_port.Dropped() + (m_wire ? m_wire->Dropped() : 0);
+    if (dropped > 0)
+        Log("dropped " + QByteArray::number(dropped) + " bytes");
 }
 
 void Simulator::Transmit(const QByteArray &bytes)

@@ -29,7 +29,8 @@ public:
     OpenError Start();
     PtyPort &Port() { return m_port; }
     // At the end of the run: with --stream, prints "replies <frames sent>";
-    // with --wire, the line's "wire ..." figures.
+    // with --wire, the line's "wire ..." figures; "dropped <bytes> bytes"
+    // when output had to be dropped.
     void Finish();
 
 signals:
