@@ -60,15 +60,4 @@ QString LinkPath(const QString &folder, int n)
     return folder + QStringLiteral("/COM") + QString::number(n);
 }
 
-int LowestFree(const QString &folder)
-{
-    for (int n = 1; n <= 255; ++n) {
-        // A dangling link (left by a simulator that was killed) counts as free.
-        struct stat st {};
-        if (::stat(QFile::encodeName(LinkPath(folder, n)).constData(), &st) != 0)
-            return n;
-    }
-    return 0;
-}
-
 } // namespace kv7::PortFolder

@@ -21,8 +21,4 @@ QString Ensure(const QString &folder);
 // Full path of the link for port n.
 QString LinkPath(const QString &folder, int n);
 
-// The lowest port number 1..255 without a live link in the folder, 0 when
-// full. A dangling link counts as free.
-int LowestFree(const QString &folder);
-
 } // namespace kv7::PortFolder

@@ -3,15 +3,12 @@
 #include "serial/PortFolder.h"
 #include "sim/LineFormat.h"
 
-#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,14 +19,6 @@ namespace {
 OpenError SystemError(const QString &what)
 {
     return {QStringLiteral("%1: %2").arg(what, qt_error_string(errno)), false};
-}
-
-// The target of a symbolic link, empty when it is none.
-QString LinkTarget(const QString &link)
-{
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
-    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
 }
 
 constexpr int PollMs = 20;
@@ -51,7 +40,7 @@ OpenError PtyPort::Open(const QString &folder, int port)
         return {err, false};
     if (OpenError err = OpenTerminal(); err.Failed())
         return err;
-    if (OpenError err = Link(folder, port); err.Failed())
+    if (OpenError err = m_link.Make(folder, port, m_device); err.Failed())
         return err;
     Watch();
     return {};
@@ -82,28 +71,6 @@ OpenError PtyPort::OpenTerminal()
     return {};
 }
 
-OpenError PtyPort::Link(const QString &folder, int port)
-{
-    const int n = port > 0 ? port : PortFolder::LowestFree(folder);
-    if (n < 1 || n > 255)
-        return {QStringLiteral("no free port number in %1").arg(folder), true};
-    const QString link = PortFolder::LinkPath(folder, n);
-    const QByteArray linkName = QFile::encodeName(link);
-    struct stat st {};
-    if (::lstat(linkName.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // A live link is another device's; a dangling one is left over from
-        // a simulator that was killed.
-        if (::stat(linkName.constData(), &st) == 0)
-            return {QStringLiteral("COM%1 is already served: %2 -> %3").arg(n).arg(link, LinkTarget(link)), true};
-        ::unlink(linkName.constData());
-    }
-    if (::symlink(QFile::encodeName(m_device).constData(), linkName.constData()) != 0)
-        return SystemError(QStringLiteral("cannot link %1").arg(link));
-    m_port = n;
-    m_link = link;
-    return {};
-}
-
 void PtyPort::Watch()
 {
     m_read = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
@@ -121,9 +88,7 @@ void PtyPort::Watch()
 
 void PtyPort::Close()
 {
-    if (!m_link.isEmpty() && LinkTarget(m_link) == m_device)
-        ::unlink(QFile::encodeName(m_link).constData());
-    m_link.clear();
+    m_link.Remove();
     delete m_poll;
     m_poll = nullptr;
     delete m_read;
@@ -140,8 +105,12 @@ void PtyPort::Close()
 
 void PtyPort::Write(const QByteArray &bytes)
 {
-    if (m_master < 0 || m_out.size() + bytes.size() > MaxPending)
+    if (m_master < 0)
         return;
+    if (m_out.size() + bytes.size() > MaxPending) {
+        m_dropped += bytes.size();
+        return;
+    }
     m_out.append(bytes);
     OnWritable();
 }

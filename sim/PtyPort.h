@@ -1,6 +1,8 @@
 #pragma once
 
 #include "sim/LineFormat.h"
+#include "sim/OpenError.h"
+#include "sim/PortLink.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -11,22 +13,15 @@ class QTimer;
 
 namespace kv7::sim {
 
-// Why Open failed: `portTaken` for a port number that another device
-// serves (or no free number), otherwise a system error.
-struct OpenError {
-    QString text;
-    bool portTaken = false;
-    bool Failed() const { return !text.isEmpty(); }
-};
-
 // The device side of a pseudo-terminal, linked as COM<n> in a port folder.
 // Holds the terminal side open itself, so a client that closes and reopens
 // the port never hangs the line up. Writes never block.
 class PtyPort : public QObject {
     Q_OBJECT
 public:
-    // Output not yet taken by the client beyond this is dropped, so a
-    // client that writes but never reads cannot grow our memory.
+    // Output not yet taken by the client beyond this is dropped (and
+    // counted), so a client that writes but never reads cannot grow our
+    // memory.
     static constexpr qsizetype MaxPending = 1 << 20;
 
     explicit PtyPort(QObject *parent = nullptr);
@@ -35,15 +30,17 @@ public:
     // Opens the pseudo-terminal and links it; `port` 0 takes the lowest
     // free number.
     OpenError Open(const QString &folder, int port);
-    // Removes the link (only while it still names our terminal) and closes.
+    // Removes the link (only while it is still ours) and closes.
     void Close();
 
-    int Port() const { return m_port; }
+    int Port() const { return m_link.Port(); }
     QString Device() const { return m_device; }
     // Speed and framing the client set, as last seen.
     LineFormat Format() const { return m_format; }
 
     void Write(const QByteArray &bytes);
+    // Bytes Write dropped.
+    qint64 Dropped() const { return m_dropped; }
     // While paused nothing is read, so the client's writes back up in the
     // terminal as they would on a full line.
     void PauseReading(bool paused);
@@ -55,7 +52,6 @@ signals:
 
 private:
     OpenError OpenTerminal();
-    OpenError Link(const QString &folder, int port);
     void Watch();
     void OnReadable();
     void OnWritable();
@@ -63,10 +59,10 @@ private:
 
     int m_master = -1;
     int m_slave = -1;
-    int m_port = 0;
     QString m_device;
-    QString m_link;
+    PortLink m_link;
     QByteArray m_out;
+    qint64 m_dropped = 0;
     LineFormat m_format;
     QSocketNotifier *m_read = nullptr;
     bool m_readPaused = false;

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 namespace kv7::sim {
@@ -104,6 +105,11 @@ void Simulator::Finish()
     if (m_wire)
         for (const QByteArray &line : m_wire->Report())
             Log(line);
+    // Output the other side did not take in time: "stream done" and
+    // "replies" counted it as sent.
+    const qint64 dropped = m_port.Dropped() + (m_wire ? m_wire->Dropped() : 0);
+    if (dropped > 0)
+        Log("dropped " + QByteArray::number(dropped) + " bytes");
 }
 
 void Simulator::Transmit(const QByteArray &bytes)
@@ -116,9 +122,13 @@ void Simulator::Transmit(const QByteArray &bytes)
 
 void Simulator::Log(const QByteArray &line)
 {
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (m_outputFailed)
+        return;
+    if (std::fwrite(line.constData(), 1, size_t(line.size()), stdout) == size_t(line.size())
+        && std::fputc('\n', stdout) != EOF && std::fflush(stdout) == 0)
+        return;
+    m_outputFailed = true;
+    emit OutputFailed(errno);
 }
 
 void Simulator::OnReceived(const QByteArray &bytes)

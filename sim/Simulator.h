@@ -29,8 +29,14 @@ public:
     OpenError Start();
     PtyPort &Port() { return m_port; }
     // At the end of the run: with --stream, prints "replies <frames sent>";
-    // with --wire, the line's "wire ..." figures.
+    // with --wire, the line's "wire ..." figures; "dropped <bytes> bytes"
+    // when output had to be dropped.
     void Finish();
+
+signals:
+    // Printing failed with `error` (EPIPE: the reader has gone); nothing
+    // more is printed.
+    void OutputFailed(int error);
 
 private:
     void OnReceived(const QByteArray &bytes);
@@ -66,6 +72,7 @@ private:
     QTimer m_streamTimer;
     QElapsedTimer m_streamClock;
     qint64 m_replyFrames = 0;
+    bool m_outputFailed = false;
 };
 
 } // namespace kv7::sim

@@ -89,8 +89,12 @@ void WireLine::Send(const QByteArray &bytes)
 {
     // Bounded like the port's own buffer: a client that never reads must
     // not grow our memory.
-    if (bytes.isEmpty() || m_out.queued + bytes.size() > PtyPort::MaxPending)
+    if (bytes.isEmpty())
         return;
+    if (m_out.queued + bytes.size() > PtyPort::MaxPending) {
+        m_dropped += bytes.size();
+        return;
+    }
     m_awaitingClient = false;
     Put(m_out, bytes, NowNs());
 }

@@ -28,8 +28,10 @@ public:
 
     // Why the line cannot run; empty when it can.
     QString Error() const { return m_error; }
-    // Puts `bytes` on the line towards the client.
+    // Puts `bytes` on the line towards the client; drops them (and counts
+    // them) where more than PtyPort::MaxPending would wait.
     void Send(const QByteArray &bytes);
+    qint64 Dropped() const { return m_dropped; }
     // The "wire ..." lines for the end of a run: bytes and line time each
     // way, how late we handed bytes over against the line's times, and how
     // long the client took to answer each of our replies.
@@ -69,6 +71,7 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     Direction m_in;  // client to device
     Direction m_out; // device to client
+    qint64 m_dropped = 0;
     qint64 m_lateMaxNs = 0;
     qint64 m_lateSumNs = 0;
     qint64 m_handovers = 0;

@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <initializer_list>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,25 +15,40 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void OnSignal(int)
+void OnStopSignal(int)
 {
     // Non-blocking: a burst of signals must not hang the handler.
     const char c = 1;
     (void)!::write(g_signalPipe[1], &c, 1);
 }
 
-bool CatchStopSignals()
+// Abort (a fatal error), a crash or SIGQUIT: the link goes, then the signal
+// takes its default course, core dump and all.
+void OnFatalSignal(int signal)
 {
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
+    kv7::sim::PortLink::RemoveLatest();
+    ::raise(signal);
+}
+
+bool Catch(std::initializer_list<int> numbers, void (*handler)(int), int flags)
+{
     struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sa.sa_flags = SA_RESTART;
+    sa.sa_handler = handler;
+    sa.sa_flags = flags;
     ::sigemptyset(&sa.sa_mask);
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
+    for (int s : numbers)
         if (::sigaction(s, &sa, nullptr) != 0)
             return false;
     return true;
+}
+
+bool CatchSignals()
+{
+    return ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0
+        && Catch({SIGINT, SIGTERM, SIGHUP}, OnStopSignal, SA_RESTART)
+        // A closed output then fails the write instead of killing us.
+        && Catch({SIGPIPE}, SIG_IGN, 0)
+        && Catch({SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGQUIT}, OnFatalSignal, SA_RESETHAND);
 }
 
 } // namespace
@@ -49,7 +66,7 @@ int main(int argc, char *argv[])
     }
 
     // Signals end the event loop normally, so the link is always removed.
-    if (!CatchStopSignals()) {
+    if (!CatchSignals()) {
         std::perror("kv7-sim: cannot catch signals");
         return 1;
     }
@@ -57,13 +74,25 @@ int main(int argc, char *argv[])
     QObject::connect(&onSignal, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     kv7::sim::Simulator sim(*options);
+    // Output that can no longer be printed ends the run as a signal would;
+    // only a reader that has gone is no error. Queued, as the first line
+    // may fail before the loop runs.
+    QObject::connect(
+        &sim, &kv7::sim::Simulator::OutputFailed, &app,
+        [](int error) {
+            if (error != EPIPE)
+                std::fprintf(stderr, "kv7-sim: cannot print: %s\n", qPrintable(qt_error_string(error)));
+            QCoreApplication::exit(error == EPIPE ? 0 : 1);
+        },
+        Qt::QueuedConnection);
     const kv7::sim::OpenError error = sim.Start();
     if (error.Failed()) {
         std::fprintf(stderr, "kv7-sim: %s\n", qPrintable(error.text));
         return error.portTaken ? 2 : 1;
     }
     const int code = QCoreApplication::exec();
-    sim.Finish();
+    // The link first: the reports may fail to print.
     sim.Port().Close();
+    sim.Finish();
     return code;
 }

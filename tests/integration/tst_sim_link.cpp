@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <csignal>
+
 using namespace kv7;
 using Link = test::SimLink;
 
@@ -59,6 +61,90 @@ private slots:
         const double line = double(frame.size() + frame.size() + 1) / 960; // 8N1 at 9600
         QVERIFY2(seconds >= 0.95 * line && seconds <= line + 3,
                  qPrintable(QStringLiteral("%1 s for a line time of %2 s").arg(seconds).arg(line)));
+    }
+
+    // kv7-sim with its output on a pipe, ended every way but SIGKILL: its
+    // link and marker go, and short of a fatal signal it exits with 0, even
+    // once the reader of its output has gone.
+    void simRemovesItsLinkHoweverItEnds_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: none; it prints "stream done" after a second
+        QTest::addColumn<QString>("reader");
+        QTest::newRow("SIGINT") << SIGINT << "cat";
+        QTest::newRow("SIGTERM, the reader gone: the report fails") << SIGTERM << "head";
+        QTest::newRow("the reader gone, then a line to print") << 0 << "head";
+        QTest::newRow("SIGABRT, as on a fatal error") << SIGABRT << "cat";
+    }
+    void simRemovesItsLinkHoweverItEnds()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, reader);
+        QTemporaryDir dir;
+        QProcess sim;
+        QProcess lines; // "head" takes one line and goes
+        sim.setStandardOutputProcess(&lines);
+        sim.setWorkingDirectory(dir.path()); // for the core file SIGABRT may leave
+        lines.start(reader, reader == "head" ? QStringList{QStringLiteral("-n1")} : QStringList());
+        sim.start(QStringLiteral(KV7_SIM_PATH), {QStringLiteral("--folder"), dir.path(), QStringLiteral("--stream"), QStringLiteral("1")});
+        QTRY_VERIFY(lines.canReadLine());
+        const QString link = dir.filePath(QString::fromLatin1(lines.readLine().split(' ').first()));
+        QVERIFY(QFileInfo(link).isSymLink() && QFile::exists(link + QStringLiteral(".kv7-sim")));
+        if (reader == "head")
+            QTRY_COMPARE(lines.state(), QProcess::NotRunning);
+        if (signal != 0)
+            ::kill(pid_t(sim.processId()), signal);
+        QVERIFY(sim.waitForFinished());
+        QCOMPARE(sim.exitStatus() == QProcess::CrashExit, signal == SIGABRT);
+        QCOMPARE(sim.exitCode(), signal == SIGABRT ? SIGABRT : 0);
+        QVERIFY(!QFileInfo(link).isSymLink() && !QFile::exists(link + QStringLiteral(".kv7-sim")));
+    }
+
+    // COM1 is a link when kv7-sim starts: only a stale one of its own, made
+    // for the same device by a kv7-sim that has ended, may it replace.
+    void simReplacesOnlyItsOwnStaleLinks_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("marker"); // empty: none
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("port"); // 0: refused
+        const QString unplugged = QStringLiteral("/nonexistent/ttyUSB0");
+        const QString ended = QStringLiteral("2147483647\n"); // a pid no process has
+        const QString running = QString::number(QCoreApplication::applicationPid()) + '\n';
+        const QStringList com1{QStringLiteral("--com"), QStringLiteral("1")};
+        QTest::newRow("served") << "/dev/null" << "" << QStringList() << 2;
+        QTest::newRow("the user's, unplugged") << unplugged << "" << QStringList() << 2;
+        QTest::newRow("the user's, unplugged, asked for") << unplugged << "" << com1 << 0;
+        QTest::newRow("an ended kv7-sim's") << unplugged << ended + unplugged << QStringList() << 1;
+        QTest::newRow("an ended kv7-sim's, asked for") << unplugged << ended + unplugged << com1 << 1;
+        QTest::newRow("a running process's") << unplugged << running + unplugged << QStringList() << 2;
+        QTest::newRow("an ended kv7-sim's, for another device") << unplugged << ended + "/dev/ttyUSB1" << QStringList() << 2;
+    }
+    void simReplacesOnlyItsOwnStaleLinks()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, marker);
+        QFETCH(QStringList, options);
+        QFETCH(int, port);
+        QTemporaryDir dir;
+        const QString com1 = PortFolder::LinkPath(dir.path(), 1);
+        QVERIFY(QFile::link(target, com1));
+        QVERIFY(marker.isEmpty() || test::WriteFile(com1 + QStringLiteral(".kv7-sim"), (marker + '\n').toUtf8()));
+        if (port == 0) {
+            QProcess sim;
+            sim.start(QStringLiteral(KV7_SIM_PATH), QStringList{QStringLiteral("--folder"), dir.path()} + options);
+            QVERIFY(sim.waitForFinished());
+            QCOMPARE(sim.exitCode(), 2);
+            QVERIFY(sim.readAllStandardError().contains(QFile::encodeName(com1 + QStringLiteral(" -> ") + target)));
+        } else {
+            test::SimProcess sim;
+            QVERIFY(sim.Start(dir.path(), options));
+            QCOMPARE(sim.Port(), port);
+            sim.Stop();
+            const QString link = PortFolder::LinkPath(dir.path(), port);
+            QVERIFY(!QFileInfo(link).isSymLink() && !QFile::exists(link + QStringLiteral(".kv7-sim")));
+        }
+        if (port != 1)
+            QCOMPARE(QFile::symLinkTarget(com1), target);
     }
 };
 

@@ -129,15 +129,6 @@ private slots:
         QVERIFY(!PortMap(dir.filePath(QStringLiteral("missing")), false).PortExists(1));
     }
 
-    void lowestFreeSkipsLiveLinksOnly()
-    {
-        QTemporaryDir dir;
-        QCOMPARE(PortFolder::LowestFree(dir.path()), 1);
-        Link(dir.path(), 1, QStringLiteral("/dev/null"));
-        Link(dir.path(), 2, dir.filePath(QStringLiteral("gone")));
-        QCOMPARE(PortFolder::LowestFree(dir.path()), 2);
-    }
-
     void ensureCreatesAPrivateFolder()
     {
         QTemporaryDir dir;

@@ -1,8 +1,11 @@
+#include "sim/PtyPort.h"
+#include "sim/WireLine.h"
 #include "sim/WirePacer.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
-using kv7::sim::WirePacer;
+using namespace kv7::sim;
 
 class TestWirePacer : public QObject {
     Q_OBJECT
@@ -40,6 +43,33 @@ private slots:
             got << pacer.Put(writes[i], writes[i + 1]).EndNs();
         }
         QCOMPARE(got, ends);
+    }
+
+    // Output beyond what the line or the port holds for the client is
+    // dropped whole, and counted. Nothing drains here: no event loop runs.
+    void dropsAreCounted_data()
+    {
+        constexpr qint64 Max = PtyPort::MaxPending;
+        QTest::addColumn<bool>("wire");
+        QTest::addColumn<QList<qint64>>("writes");
+        QTest::addColumn<qint64>("dropped");
+        QTest::newRow("line full to the byte") << true << QList<qint64>{Max - 10, 10} << qint64(0);
+        QTest::newRow("line one byte over; a write that fits still goes")
+            << true << QList<qint64>{Max - 10, 11, 3, 7} << qint64(11);
+        QTest::newRow("port, a write beyond its bound") << false << QList<qint64>{Max + 1} << Max + 1;
+    }
+    void dropsAreCounted()
+    {
+        QFETCH(bool, wire);
+        QFETCH(QList<qint64>, writes);
+        QFETCH(qint64, dropped);
+        QTemporaryDir dir;
+        PtyPort port;
+        QVERIFY(!port.Open(dir.path(), 0).Failed());
+        WireLine line(port);
+        for (const qint64 n : writes)
+            wire ? line.Send(QByteArray(n, 'x')) : port.Write(QByteArray(n, 'x'));
+        QCOMPARE(wire ? line.Dropped() : port.Dropped(), dropped);
     }
 };
 

@@ -1,0 +1,148 @@
+#include "sim/PortLink.h"
+
+#include "serial/PortFolder.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kv7::sim {
+
+namespace {
+
+std::atomic<const PortLink *> g_latest{nullptr};
+
+// The target of a symbolic link, empty when it is none.
+QString LinkTarget(const QString &link)
+{
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
+    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
+}
+
+// True when `marker` names `target` and a process that is gone.
+bool StaleMarker(const QString &marker, const QString &target)
+{
+    QFile file(marker);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> lines = file.read(PATH_MAX + 32).split('\n');
+    bool ok = false;
+    const pid_t pid = lines.size() >= 2 ? pid_t(lines[0].toLong(&ok)) : 0;
+    return ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH && QFile::decodeName(lines[1]) == target;
+}
+
+} // namespace
+
+PortLink::~PortLink()
+{
+    Remove();
+}
+
+QString PortLink::MarkerPath(const QString &folder, int n)
+{
+    return PortFolder::LinkPath(folder, n) + QStringLiteral(".kv7-sim");
+}
+
+OpenError PortLink::Claim(const QString &folder, int n)
+{
+    const QString link = PortFolder::LinkPath(folder, n);
+    const QByteArray name = QFile::encodeName(link);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0)
+        return {};
+    if (!S_ISLNK(st.st_mode))
+        return {QStringLiteral("COM%1 is taken: %2 is not a link").arg(n).arg(link), true};
+    const QString target = LinkTarget(link);
+    if (::stat(name.constData(), &st) == 0)
+        return {QStringLiteral("COM%1 is already served: %2 -> %3").arg(n).arg(link, target), true};
+    if (!StaleMarker(MarkerPath(folder, n), target))
+        return {QStringLiteral("COM%1 is a link kv7-sim did not make: %2 -> %3 (missing); it is left alone")
+                    .arg(n)
+                    .arg(link, target),
+                true};
+    ::unlink(name.constData());
+    return {};
+}
+
+OpenError PortLink::Make(const QString &folder, int port, const QString &device)
+{
+    int n = port;
+    if (n > 0) {
+        if (OpenError err = Claim(folder, n); err.Failed())
+            return err;
+    } else {
+        for (n = 1; n <= 255 && Claim(folder, n).Failed(); ++n) {
+        }
+        if (n > 255)
+            return {QStringLiteral("no free port number in %1").arg(folder), true};
+    }
+    const QString link = PortFolder::LinkPath(folder, n);
+    m_link = QFile::encodeName(link);
+    m_device = QFile::encodeName(device);
+    m_marker = QFile::encodeName(MarkerPath(folder, n));
+    m_markerText = QByteArray::number(qint64(::getpid())) + '\n' + m_device + '\n';
+    // The marker first: killed in between, we leave a marker without a link,
+    // not a link that would pass for the user's.
+    QSaveFile marker(QFile::decodeName(m_marker));
+    if (!marker.open(QIODevice::WriteOnly) || marker.write(m_markerText) != m_markerText.size() || !marker.commit()) {
+        const QString why = marker.errorString();
+        m_marker.clear();
+        return {QStringLiteral("cannot write %1: %2").arg(marker.fileName(), why), false};
+    }
+    if (::symlink(m_device.constData(), m_link.constData()) != 0) {
+        OpenError err{QStringLiteral("cannot link %1: %2").arg(link, qt_error_string(errno)), false};
+        Remove();
+        return err;
+    }
+    m_port = n;
+    g_latest = this;
+    return {};
+}
+
+void PortLink::Remove()
+{
+    RemoveFiles();
+    const PortLink *self = this;
+    g_latest.compare_exchange_strong(self, nullptr);
+    m_port = 0;
+    m_link.clear();
+    m_device.clear();
+    m_marker.clear();
+    m_markerText.clear();
+}
+
+void PortLink::RemoveLatest()
+{
+    if (const PortLink *link = g_latest.load())
+        link->RemoveFiles();
+}
+
+void PortLink::RemoveFiles() const
+{
+    if (m_marker.isEmpty())
+        return;
+    char bytes[PATH_MAX + 32] = {};
+    ssize_t n = -1;
+    if (const int fd = ::open(m_marker.constData(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+        n = ::read(fd, bytes, sizeof bytes);
+        ::close(fd);
+    }
+    // Not our marker (gone, or another simulator's): nor is the link ours.
+    if (n != m_markerText.size() || std::memcmp(bytes, m_markerText.constData(), size_t(n)) != 0)
+        return;
+    n = ::readlink(m_link.constData(), bytes, sizeof bytes);
+    if (n == m_device.size() && std::memcmp(bytes, m_device.constData(), size_t(n)) == 0)
+        ::unlink(m_link.constData());
+    ::unlink(m_marker.constData());
+}
+
+} // namespace kv7::sim
