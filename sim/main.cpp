@@ -1,26 +1,16 @@
 // kv7-sim: a simulated KV7 on a pseudo-terminal.
+#include "serial/StopSignals.h"
+#include "sim/PortLink.h"
 #include "sim/Simulator.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <initializer_list>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnStopSignal(int)
-{
-    // Non-blocking: a burst of signals must not hang the handler.
-    const char c = 1;
-    (void)!::write(g_signalPipe[1], &c, 1);
-}
 
 // Abort (a fatal error), a crash or SIGQUIT: the link goes, then the signal
 // takes its default course, core dump and all.
@@ -42,10 +32,9 @@ bool Catch(std::initializer_list<int> numbers, void (*handler)(int), int flags)
     return true;
 }
 
-bool CatchSignals()
+bool CatchSignals(kv7::StopSignals &stop)
 {
-    return ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0
-        && Catch({SIGINT, SIGTERM, SIGHUP}, OnStopSignal, SA_RESTART)
+    return stop.Catch()
         // A closed output then fails the write instead of killing us.
         && Catch({SIGPIPE}, SIG_IGN, 0)
         && Catch({SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGQUIT}, OnFatalSignal, SA_RESETHAND);
@@ -66,12 +55,12 @@ int main(int argc, char *argv[])
     }
 
     // Signals end the event loop normally, so the link is always removed.
-    if (!CatchSignals()) {
+    kv7::StopSignals stop;
+    QObject::connect(&stop, &kv7::StopSignals::Received, &app, &QCoreApplication::quit);
+    if (!CatchSignals(stop)) {
         std::perror("kv7-sim: cannot catch signals");
         return 1;
     }
-    QSocketNotifier onSignal(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&onSignal, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     kv7::sim::Simulator sim(*options);
     // Output that can no longer be printed ends the run as a signal would;
