@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <optional>
+
+namespace kv7 {
+
+// One line of the session log: local time to the millisecond, a mark, and
+// the bytes in the reply line's notation:
+//
+//     2026-12-08 16:40:01.123 > <1>GV <4>
+//
+// The marks: ">" bytes the window wrote, "<" bytes it received, "*" an
+// event (a port opened, an upload's verdict, a message shown), whose text
+// is written the same way. Every byte outside 32..126, and "<" itself, is
+// written as "<code>", so a line is plain ASCII and reads back exactly.
+struct LogEntry {
+    QDateTime when;
+    char mark = 0;
+    QByteArray bytes; // for "*", the event's text in UTF-8
+};
+
+constexpr char SentMark = '>';
+constexpr char ReceivedMark = '<';
+constexpr char EventMark = '*';
+
+QByteArray EscapeBytes(const QByteArray &bytes);
+// Nothing when `text` is not what EscapeBytes writes.
+std::optional<QByteArray> UnescapeBytes(const QByteArray &text);
+
+// The line, with its line feed.
+QByteArray LogLine(const LogEntry &entry);
+// One line, with or without its line feed; nothing when malformed.
+std::optional<LogEntry> ParseLogLine(QByteArray line);
+
+} // namespace kv7

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "log/LogFormat.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace kv7 {
+
+// The session log file: appended to, one line an entry (see LogFormat.h),
+// each handed to the system at once, so that after a kill -9 everything up
+// to the last entry is in the file. A write that fails closes the log, keeps
+// what was written, and is reported once through `onFailure`.
+class SessionLog {
+public:
+    SessionLog() = default;
+    ~SessionLog();
+    SessionLog(const SessionLog &) = delete;
+    SessionLog &operator=(const SessionLog &) = delete;
+
+    // Opens `path` for appending and writes `header` as its first event;
+    // the reason on failure, empty on success.
+    QString Open(const QString &path, const QString &header);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    QString Path() const { return m_path; }
+
+    void Sent(const QByteArray &bytes) { Write(SentMark, bytes); }
+    void Received(const QByteArray &bytes) { Write(ReceivedMark, bytes); }
+    void Event(const QString &text) { Write(EventMark, text.toUtf8()); }
+
+    std::function<void(const QString &path, const QString &why)> onFailure;
+
+private:
+    void Write(char mark, const QByteArray &bytes);
+    // The whole line to the file; the reason it failed, empty when it went through.
+    QString Append(const QByteArray &line);
+
+    int m_fd = -1;
+    QString m_path;
+};
+
+} // namespace kv7
