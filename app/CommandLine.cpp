@@ -7,17 +7,24 @@ namespace kv7 {
 namespace {
 
 const char *const HelpText =
-    "Usage: kv7-test [Qt options]\n"
+    "Usage: kv7-test [--port PORT] [--speed BAUD] [--log FILE] [Qt options]\n"
     "\n"
     "KV7 Test " KV7_VERSION ": a bench terminal for the KV7 audio playback device on a\n"
-    "serial port. It opens its window. Besides the two below it takes no options\n"
-    "of its own, only Qt's standard ones, such as -platform xcb or -style fusion.\n"
+    "serial port. It opens its window on the first port at 9600 baud, or:\n"
     "\n"
-    "  --help     print this text and exit\n"
-    "  --version  print the version and exit\n"
+    "  --port PORT   on this port: COM1 to COM255, or a device such as /dev/ttyUSB0\n"
+    "  --speed BAUD  at this speed: 300, 1200, 9600, 19200, 57600 or 115200\n"
+    "  --log FILE    appends a log of the session, both directions, to FILE\n"
+    "  --help        print this text and exit\n"
+    "  --version     print the version and exit\n"
+    "\n"
+    "Besides these it takes Qt's standard options, such as -platform xcb or\n"
+    "-style fusion.\n"
     "\n"
     "The manual: man kv7-test; the user guide: share/doc/kv7-test/user-guide.md\n"
     "under the install prefix. The simulated device: man kv7-sim.\n";
+
+const char *const Speeds[] = {"300", "1200", "9600", "19200", "57600", "115200"};
 
 // Qt's standard options (QGuiApplication, QApplication and the X11
 // platform); Qt takes them with one dash or two.
@@ -44,28 +51,47 @@ EarlyAnswer UsageError(const std::string &what)
 
 } // namespace
 
-std::optional<EarlyAnswer> AnswerEarly(int argc, const char *const argv[])
+CommandLine ParseCommandLine(int argc, const char *const argv[])
 {
-    for (int i = 1; i < argc; ++i) {
+    CommandLine line;
+    for (int i = 1; i < argc && !line.answer; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--help")
-            return EarlyAnswer{0, HelpText, false};
-        if (arg == "--version")
-            return EarlyAnswer{0, "kv7-test " KV7_VERSION "\n", false};
-        if (arg.size() < 2 || arg[0] != '-')
-            return UsageError("unexpected argument '" + arg + "'");
+        if (arg == "--help") {
+            line.answer = EarlyAnswer{0, HelpText, false};
+            continue;
+        }
+        if (arg == "--version") {
+            line.answer = EarlyAnswer{0, "kv7-test " KV7_VERSION "\n", false};
+            continue;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            line.answer = UsageError("unexpected argument '" + arg + "'");
+            continue;
+        }
         std::string name = arg.substr(arg[1] == '-' ? 2 : 1);
         const size_t equals = name.find('=');
         const bool joined = equals != std::string::npos;
+        const std::string value = joined ? name.substr(equals + 1) : std::string();
         name = name.substr(0, equals);
-        if (Listed(name, QtFlags) && !joined)
+        std::string *ours = name == "port" ? &line.options.port
+                            : name == "speed" ? &line.options.speed
+                            : name == "log"   ? &line.options.log
+                                              : nullptr;
+        if (!ours && Listed(name, QtFlags) && !joined)
             continue;
-        if (!Listed(name, QtWithValue))
-            return UsageError("unknown option '" + arg + "'");
-        if (!joined && ++i >= argc)
-            return UsageError("option '" + arg + "' needs a value");
+        if (!ours && !Listed(name, QtWithValue)) {
+            line.answer = UsageError("unknown option '" + arg + "'");
+        } else if (!joined && i + 1 >= argc) {
+            line.answer = UsageError("option '" + arg + "' needs a value");
+        } else {
+            const std::string given = joined ? value : argv[++i];
+            if (ours)
+                *ours = given;
+        }
     }
-    return std::nullopt;
+    if (!line.answer && !line.options.speed.empty() && !Listed(line.options.speed, Speeds))
+        line.answer = UsageError("speed '" + line.options.speed + "' is not one of 300, 1200, 9600, 19200, 57600, 115200");
+    return line;
 }
 
 } // namespace kv7

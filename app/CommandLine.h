@@ -14,8 +14,20 @@ struct EarlyAnswer {
     bool toStderr;
 };
 
-// Nothing when the window should start: every argument is one of Qt's
-// standard options (with its value).
-std::optional<EarlyAnswer> AnswerEarly(int argc, const char *const argv[]);
+// kv7-test's own options; empty where not given.
+struct StartOptions {
+    std::string port;  // "COM5" or a device path
+    std::string speed; // one of the speed list's
+    std::string log;   // the session log's file
+};
+
+struct CommandLine {
+    std::optional<EarlyAnswer> answer; // when set, answer and end
+    StartOptions options;
+};
+
+// Every argument must be one of ours or one of Qt's standard options (with
+// its value).
+CommandLine ParseCommandLine(int argc, const char *const argv[]);
 
 } // namespace kv7

@@ -1,7 +1,9 @@
 #include "app/Form1.h"
 
 #include "app/Form1Host.h"
+#include "app/LoggedMessageBoxes.h"
 #include "app/MessageBoxes.h"
+#include "app/SessionRecorder.h"
 #include "app/TabOrder.h"
 #include "app/Twips.h"
 #include "commands/CommandTable.h"
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,7 +35,8 @@ namespace kv7 {
 
 Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
              QWidget *parent)
-    : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages), m_dialogs(dialogs)
+    : QWidget(parent), m_serial(serial), m_ports(ports), m_record(std::make_unique<SessionRecorder>(serial, ports)),
+      m_logged(std::make_unique<LoggedMessageBoxes>(messages, *m_record)), m_messages(*m_logged), m_dialogs(dialogs)
 {
     ExitProgram = [](int code) {
         std::fflush(nullptr);
@@ -77,21 +81,37 @@ void Form1::ConnectControls()
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(Text1, &TerminalPane::SaveAsRequested, this, &Form1::Text1_SaveAs);
+    connect(Text1, &TerminalPane::LogToFileRequested, this, &Form1::Text1_LogToFile);
+    // Queued: a write can fail inside the reply timer's tick, where no
+    // message box may open.
+    connect(m_record.get(), &SessionRecorder::Failed, this,
+            [this](const QString &path, const QString &why) {
+                ShowLogState();
+                m_messages.Inform(QStringLiteral("The session log %1 could not be written; it has stopped.").arg(path),
+                                  why);
+            },
+            Qt::QueuedConnection);
 }
 
-void Form1::Form_Load()
+void Form1::Form_Load(const QString &port, const QString &speed)
 {
     for (int n = 1; n <= 255; ++n) {
         if (m_ports.PortExists(n))
-            cmbCommPort->addItem(QStringLiteral("COM%1").arg(n), n);
+            cmbCommPort->addItem(m_ports.Name(n), n);
     }
-    for (const char *speed : {"300", "1200", "9600", "19200", "57600", "115200"})
-        Combo1->addItem(QString::fromLatin1(speed));
-    SelectSpeed(2);
+    for (const char *baud : {"300", "1200", "9600", "19200", "57600", "115200"})
+        Combo1->addItem(QString::fromLatin1(baud));
+    SelectSpeed(std::max(0, Combo1->findText(speed)));
 
     m_reportedPort = 0;
+    // The port asked for, by its name in the list; one that is not there is
+    // a failed open, and start-up goes on as without it.
+    const int asked = port.isEmpty() ? 0 : cmbCommPort->findText(port, Qt::MatchFixedString);
+    if (asked < 0)
+        m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(port),
+                          QStringLiteral("%1 does not exist.").arg(port));
     if (cmbCommPort->count() > 0)
-        SelectPort(0);
+        SelectPort(std::max(0, asked));
     if (!m_serial.PortOpen()) {
         const SerialResult opened = m_serial.SetPortOpen(true);
         // Start-up goes on with the port closed; say so once, and with no
@@ -125,13 +145,13 @@ void Form1::UpdatePortToolTip()
     const QVariant data = cmbCommPort->currentData();
     QString tip = data.isValid() ? m_ports.DevicePath(data.toInt()) : QString();
     if (m_lostPort != 0 && data.toInt() == m_lostPort)
-        tip = QStringLiteral("COM%1 was lost. %2").arg(m_lostPort).arg(CarryOn());
+        tip = QStringLiteral("%1 was lost. %2").arg(m_ports.Name(m_lostPort), CarryOn());
     cmbCommPort->setToolTip(tip);
 }
 
 QString Form1::CarryOn() const
 {
-    return QStringLiteral("Choose COM%1 in the port list when the device is back.").arg(m_lostPort);
+    return QStringLiteral("Choose %1 in the port list when the device is back.").arg(m_ports.Name(m_lostPort));
 }
 
 void Form1::Opened()
@@ -143,7 +163,7 @@ void Form1::Opened()
 void Form1::ReportOpenError(int port, const QString &why)
 {
     m_reportedPort = port;
-    m_messages.Inform(QStringLiteral("Error while trying to open COM%1.").arg(port), why);
+    m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(m_ports.Name(port)), why);
 }
 
 void Form1::cmbCommPort_Click()
@@ -235,7 +255,7 @@ bool Form1::SendFrame(const QByteArray &frame)
     m_failureReported = true;
     const QString text = QStringLiteral("The command %1 was not sent.").arg(Dump(frame));
     const QString why = m_lostPort != 0 && !m_serial.PortOpen()
-                            ? QStringLiteral("The connection to COM%1 was lost. %2").arg(m_lostPort).arg(CarryOn())
+                            ? QStringLiteral("The connection to %1 was lost. %2").arg(m_ports.Name(m_lostPort), CarryOn())
                             : sent.error;
     if (!m_inTick)
         m_messages.Inform(text, why);
@@ -336,7 +356,7 @@ void Form1::OnPortLost()
     if (UploadActive())
         return m_firmware->PortLost(CarryOn());
     m_failureReported = true;
-    m_messages.Inform(QStringLiteral("The connection to COM%1 was lost.").arg(m_lostPort), CarryOn());
+    m_messages.Inform(QStringLiteral("The connection to %1 was lost.").arg(m_ports.Name(m_lostPort)), CarryOn());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -28,6 +28,8 @@ class RealProgressBar;
 class SampleUpload;
 class SerialControl;
 class GainPanel;
+class LoggedMessageBoxes;
+class SessionRecorder;
 class GainSlider;
 class StatusLamp;
 class TerminalPane;
@@ -41,8 +43,10 @@ public:
           QWidget *parent = nullptr);
     ~Form1() override;
 
-    // Start-up: port and speed lists, framing characters, the first open.
-    void Form_Load();
+    // Start-up: port and speed lists, framing characters, the first open:
+    // of `port` (a name as the list shows it), or else of the first port,
+    // at `speed`.
+    void Form_Load(const QString &port = {}, const QString &speed = QStringLiteral("9600"));
 
     void cmbCommPort_Click();
     void Combo1_Click();
@@ -56,6 +60,13 @@ public:
     void StartUpload();
     // The pane's "Save As…": its bytes, unchanged, to a file the user picks.
     void Text1_SaveAs();
+    // The pane's "Log to File…": stops a running session log, or starts one
+    // into a file the user picks.
+    void Text1_LogToFile();
+    // Starts the session log into `path`; a failure is reported, and the
+    // window goes on without a log.
+    bool StartLog(const QString &path);
+    const SessionRecorder &Record() const { return *m_record; }
 
     // Every control and both timers; "Convert Wave" stays disabled.
     void SetControlsEnabled(bool enabled);
@@ -145,9 +156,14 @@ private:
     void Opened();
     void ShowReply(const QByteArray &frame);
     void ReportOpenError(int port, const QString &why);
+    // The caption and the pane's menu say whether a log runs.
+    void ShowLogState();
 
     SerialControl &m_serial;
     const PortMap &m_ports;
+    std::unique_ptr<SessionRecorder> m_record;
+    // Every message the user is shown also goes to the session log.
+    std::unique_ptr<LoggedMessageBoxes> m_logged;
     MessageBoxes &m_messages;
     FileDialogs &m_dialogs;
     // The port whose open failure was just reported, so start-up does not

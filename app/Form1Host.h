@@ -16,6 +16,7 @@ public:
     void ShowProgress(double maximum) override;
     void SetProgress(double value) override;
     void HideProgress() override;
+    void Note(const QString &event) override;
     void SetControlsEnabled(bool enabled) override { m_form.SetControlsEnabled(enabled); }
     void ReopenPort() override { m_form.ReopenPort(); }
 

@@ -4,6 +4,7 @@
 #include "app/Form1Host.h"
 #include "app/MessageBoxes.h"
 #include "app/RealProgressBar.h"
+#include "app/SessionRecorder.h"
 #include "commands/SampleUpload.h"
 #include "firmware/FirmwareUpload.h"
 #include "terminal/TerminalPane.h"
@@ -36,6 +37,11 @@ void Form1::Host::ShowProgress(double maximum)
 void Form1::Host::SetProgress(double value)
 {
     m_form.ProgressBar1->SetValue(value);
+}
+
+void Form1::Host::Note(const QString &event)
+{
+    m_form.m_record->Note(event);
 }
 
 void Form1::Host::HideProgress()
@@ -104,6 +110,39 @@ void Form1::Command5_Click()
     request.filter = QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*");
     request.initialDir = QFileInfo(Text5->text()).path();
     ChooseFile(Text5, request);
+}
+
+void Form1::Text1_LogToFile()
+{
+    if (m_record->Running()) {
+        m_record->Stop();
+        return ShowLogState();
+    }
+    FileRequest request;
+    request.title = QStringLiteral("Log to file");
+    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
+    request.initialDir = QDir::home().filePath(QStringLiteral("kv7-session.log"));
+    request.mustExist = false;
+    const std::optional<QString> path = m_dialogs.ShowSave(request);
+    if (path && !path->isEmpty())
+        (void)StartLog(*path);
+    ShowLogState();
+}
+
+bool Form1::StartLog(const QString &path)
+{
+    const QString why = m_record->Start(path);
+    ShowLogState();
+    if (!why.isEmpty())
+        m_messages.Inform(QStringLiteral("The session log %1 cannot be opened; the window goes on without it.").arg(path), why);
+    return why.isEmpty();
+}
+
+void Form1::ShowLogState()
+{
+    const QString caption = QStringLiteral("KV7 Test 1.0");
+    setWindowTitle(m_record->Running() ? caption + QStringLiteral(" - logging to ") + m_record->Path() : caption);
+    Text1->SetLogging(m_record->Running());
 }
 
 void Form1::Text1_SaveAs()

@@ -8,6 +8,7 @@
 #include "serial/StopSignals.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -15,7 +16,8 @@
 
 int main(int argc, char *argv[])
 {
-    if (const std::optional<kv7::EarlyAnswer> answer = kv7::AnswerEarly(argc, argv)) {
+    const kv7::CommandLine line = kv7::ParseCommandLine(argc, argv);
+    if (const std::optional<kv7::EarlyAnswer> &answer = line.answer) {
         std::FILE *to = answer->toStderr ? stderr : stdout;
         // A failed write (a closed pipe, a full disk) must not look like success.
         const bool written = std::fputs(answer->text.c_str(), to) >= 0 && std::fflush(to) == 0;
@@ -31,7 +33,14 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("kv7-test"), QIcon(QStringLiteral(":/kv7-test.svg"))));
 
-    const kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
+    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
+    // A device asked for by its path is listed under the number that leads
+    // to it, or else under its path.
+    QString port = QString::fromLocal8Bit(line.options.port.c_str());
+    if (port.startsWith(QLatin1Char('/')) && QFileInfo::exists(port)) {
+        const int n = ports.NumberOf(port);
+        port = ports.Name(n > 0 ? n : ports.AddDevice(port));
+    }
     kv7::QtSerialControl serial(ports);
     kv7::QtMessageBoxes messages;
     kv7::QtFileDialogs dialogs;
@@ -44,7 +53,10 @@ int main(int argc, char *argv[])
     QObject::connect(&stop, &kv7::StopSignals::Received, &form, &kv7::Form1::EndOnSignal);
     if (!stop.Catch())
         std::perror("kv7-test: cannot catch signals");
-    form.Form_Load();
+    if (!line.options.log.empty())
+        (void)form.StartLog(QString::fromLocal8Bit(line.options.log.c_str()));
+    const std::string &speed = line.options.speed;
+    form.Form_Load(port, QString::fromLatin1(speed.empty() ? "9600" : speed.c_str()));
     form.show();
     return QApplication::exec();
 }

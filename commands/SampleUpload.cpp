@@ -36,7 +36,13 @@ void SampleUpload::Upload(const QString &area, const QString &path)
     m_area = UploadArea(area);
     m_answered = m_rejected = 0;
     m_firstRejected = -1;
-    Run(area, path);
+    m_host.Note(QStringLiteral("sample upload to area %1 from %2").arg(m_area, path));
+    const bool whole = Run(area, path);
+    m_host.Note(QStringLiteral("sample upload %1: %2 lines answered, %3 rejected%4")
+                    .arg(whole ? QStringLiteral("done") : QStringLiteral("stopped"))
+                    .arg(m_answered)
+                    .arg(m_rejected)
+                    .arg(m_rejected > 0 ? QStringLiteral(", the first at index ") + Hex4(m_firstRejected) : QString()));
     m_host.HideProgress();
     m_running = false;
 }
@@ -60,27 +66,28 @@ SampleUpload::Wait SampleUpload::WaitForReply(StatusOf statusOf, char *status)
     }
 }
 
-void SampleUpload::Run(const QString &area, const QString &path)
+bool SampleUpload::Run(const QString &area, const QString &path)
 {
     QByteArray &lastReply = m_decoder.LastReply;
     if (!m_send(SelectAreaFrame(area)))
-        return;
+        return false;
     lastReply.clear();
     char status = 0;
     const Wait answered = WaitForReply(AreaStatus, &status);
     if (answered == Wait::PortLost)
-        return;
-    if (answered == Wait::TimedOut) {
-        m_host.Report(QStringLiteral("The sample upload stopped because the device did not answer the area selection."));
-        return;
-    }
+        return false;
+    if (answered == Wait::TimedOut)
+        return Stop(QStringLiteral("The sample upload stopped because the device did not answer the area selection."));
     if (status != '0') {
         m_host.Report(QStringLiteral("The device refused sample area %1 (status %2); nothing was sent.")
                           .arg(m_area, Readable(status)));
-        return;
+        return false;
     }
-    if (SendLines(path) && m_rejected > 0)
+    if (!SendLines(path))
+        return false;
+    if (m_rejected > 0)
         m_host.Report(Rejections());
+    return true;
 }
 
 QString SampleUpload::Rejections() const

@@ -37,7 +37,8 @@ public:
     char FileByte = 0;
 
 private:
-    void Run(const QString &area, const QString &path);
+    // True when every line went out and was answered.
+    bool Run(const QString &area, const QString &path);
     enum class Wait { Fitting, TimedOut, PortLost };
     // The status character of a reply that ends the wait, or nothing.
     using StatusOf = std::optional<char> (*)(const QByteArray &reply);

@@ -20,6 +20,8 @@ public:
     virtual void SetControlsEnabled(bool enabled) = 0;
     // Opens the port at its settings; a failure is reported there.
     virtual void ReopenPort() = 0;
+    // An event for the session log: an upload's start and its verdict.
+    virtual void Note(const QString &event) = 0;
 };
 
 } // namespace kv7

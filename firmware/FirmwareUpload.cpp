@@ -55,6 +55,8 @@ void FirmwareUpload::StartUpload(const QString &path)
             m_host.Report(QStringLiteral("The firmware upload did not start."), boot.error);
         return;
     }
+    m_framesSent = m_naks = 0;
+    m_host.Note(QStringLiteral("firmware upload of %1: %2 bytes").arg(path).arg(image.size()));
     QThread::msleep(100);
     m_host.SetControlsEnabled(false);
     m_active = true;
@@ -87,6 +89,7 @@ void FirmwareUpload::OnReceive()
     // reply must neither send a block nor arm the stall timer again.
     if (m_ending)
         return;
+    m_naks += int(reply.count(NAK));
     const BlockTransfer::Step step = Transfer.Reply(reply);
     if (!step.acted)
         return;
@@ -99,6 +102,8 @@ void FirmwareUpload::OnReceive()
         if (!sent.ok())
             return End({QStringLiteral("The firmware upload stopped."), sent.error, Ending::AfterEnable, true});
         StallTimer.start();
+        if (step.write.size() == BlockTransfer::FrameSize)
+            ++m_framesSent;
     }
     m_host.SetProgress(Transfer.Progress);
 }
@@ -125,6 +130,10 @@ void FirmwareUpload::End(const Ending &ending)
     m_ending = true;
     m_timer2.stop();
     StallTimer.stop();
+    m_host.Note(QStringLiteral("firmware upload ended: %1 %2 block frames sent, %3 NAKs seen")
+                    .arg(ending.text)
+                    .arg(m_framesSent)
+                    .arg(m_naks));
     // The time-out message comes while the port is still at the transfer speed.
     if (ending.messageAt == Ending::BeforeRestore)
         m_host.Report(ending.text, ending.detail);

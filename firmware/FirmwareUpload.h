@@ -60,6 +60,9 @@ private:
     UploadHost &m_host;
     bool m_active = false;
     bool m_ending = false;
+    // For the session log's verdict.
+    int m_framesSent = 0;
+    int m_naks = 0;
 };
 
 } // namespace kv7

@@ -30,10 +30,37 @@ QString PortMap::DevicePath(int n) const
 {
     if (n < 1 || n > 255)
         return {};
+    if (m_added.contains(n))
+        return m_added.value(n);
     QString linked = LinkTarget(n);
     if (!linked.isEmpty())
         return linked;
     return FamilyDevice(n);
+}
+
+QString PortMap::Name(int n) const
+{
+    return m_added.contains(n) ? m_added.value(n) : QStringLiteral("COM%1").arg(n);
+}
+
+int PortMap::NumberOf(const QString &path) const
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    for (int n = 1; n <= 255 && !device.isEmpty(); ++n)
+        if (DevicePath(n) == device)
+            return n;
+    return 0;
+}
+
+int PortMap::AddDevice(const QString &path)
+{
+    for (int n = 1; n <= 255; ++n) {
+        if (!PortExists(n)) {
+            m_added.insert(n, path);
+            return n;
+        }
+    }
+    return 0;
 }
 
 QString PortMap::LinkTarget(int n) const

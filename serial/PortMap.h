@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QSet>
 #include <QString>
 
@@ -15,11 +16,19 @@ public:
     // The device path for port n, empty when the port does not exist.
     QString DevicePath(int n) const;
     bool PortExists(int n) const { return !DevicePath(n).isEmpty(); }
+    // "COM<n>", or the path of a device added by its path.
+    QString Name(int n) const;
+    // The number that leads to the device at `path`, 0 when none does.
+    int NumberOf(const QString &path) const;
+    // A device given by its path that no number leads to gets the lowest
+    // free one, under its own path as name; 0 when all 255 are taken.
+    int AddDevice(const QString &path);
 
 private:
     QString LinkTarget(int n) const;
     QString FamilyDevice(int n) const;
 
+    QMap<int, QString> m_added;
     QString m_linkFolder;
     bool m_fixedFamilies;
     // The system's serial port list, read once on first need.

@@ -7,13 +7,18 @@ SerialControl::SerialControl(QObject *parent) : QObject(parent) {}
 SerialResult SerialControl::SetPortOpen(bool open)
 {
     if (!open) {
-        if (IsDeviceOpen())
+        if (IsDeviceOpen()) {
             CloseDevice();
+            emit Closed();
+        }
         return SerialResult::Ok();
     }
     if (IsDeviceOpen())
         return SerialResult::Fail(QStringLiteral("COM%1 is already open").arg(m_commPort));
-    return OpenDevice(m_commPort, m_settings);
+    SerialResult opened = OpenDevice(m_commPort, m_settings);
+    if (opened.ok())
+        emit Opened();
+    return opened;
 }
 
 SerialResult SerialControl::SetCommPort(int port)
@@ -32,12 +37,15 @@ SerialResult SerialControl::SetSettings(const QString &text)
     const auto parsed = SerialSettings::Parse(text, m_settings, &why);
     if (!parsed)
         return SerialResult::Fail(why);
-    if (IsDeviceOpen()) {
+    const bool open = IsDeviceOpen();
+    if (open) {
         SerialResult applied = ApplySettings(*parsed);
         if (!applied.ok())
             return applied;
     }
     m_settings = *parsed;
+    if (open)
+        emit SettingsApplied();
     return SerialResult::Ok();
 }
 
@@ -45,7 +53,20 @@ SerialResult SerialControl::Output(const QByteArray &bytes)
 {
     if (!IsDeviceOpen())
         return SerialResult::Fail(QStringLiteral("COM%1 is not open").arg(m_commPort));
-    return WriteDevice(bytes);
+    SerialResult written = WriteDevice(bytes);
+    if (written.ok())
+        emit Wrote(bytes);
+    return written;
+}
+
+QByteArray SerialControl::Input()
+{
+    if (!IsDeviceOpen())
+        return {};
+    QByteArray bytes = ReadAll();
+    if (!bytes.isEmpty())
+        emit Read(bytes);
+    return bytes;
 }
 
 } // namespace kv7

@@ -33,7 +33,7 @@ public:
     SerialResult Output(const QByteArray &bytes);
     int InBufferCount() const { return IsDeviceOpen() ? BytesWaiting() : 0; }
     // Everything waiting, removed from the receive buffer.
-    QByteArray Input() { return IsDeviceOpen() ? ReadAll() : QByteArray(); }
+    QByteArray Input();
 
 signals:
     // Raised when received bytes are waiting.
@@ -41,6 +41,14 @@ signals:
     // Raised once when an open port goes away by itself (the device was
     // unplugged, the simulator ended); the port is closed by then.
     void PortLost(const QString &why);
+    // What crossed the line, and what became of the port, for a record of
+    // the session: bytes written, bytes taken in, an open, a close, new
+    // settings on an open port.
+    void Wrote(const QByteArray &bytes);
+    void Read(const QByteArray &bytes);
+    void Opened();
+    void Closed();
+    void SettingsApplied();
 
 protected:
     virtual bool IsDeviceOpen() const = 0;

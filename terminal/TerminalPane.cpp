@@ -418,6 +418,9 @@ QMenu *TerminalPane::CreateContextMenu()
     menu->addAction(tr("C&lear"), this, &TerminalPane::Clear)->setEnabled(any);
     menu->addSeparator();
     menu->addAction(tr("&Save As…"), this, &TerminalPane::SaveAsRequested)->setEnabled(any);
+    QAction *log = menu->addAction(tr("&Log to File…"), this, &TerminalPane::LogToFileRequested);
+    log->setCheckable(true);
+    log->setChecked(m_logging);
     return menu;
 }
 

@@ -40,6 +40,8 @@ public:
     void CopyAsHex() const;
     // The menu of a right click and the Menu key; the caller owns it.
     QMenu *CreateContextMenu();
+    // Whether the owner keeps a session log: the menu's check item shows it.
+    void SetLogging(bool on) { m_logging = on; }
 
     // One character cell in device pixels, at the ratio the pane is shown at.
     QSize CellSize() const;
@@ -55,6 +57,8 @@ public:
 signals:
     // "Save As…" was chosen; the owner asks for a file and writes Text().
     void SaveAsRequested();
+    // "Log to File…" was chosen; the owner stops its log or starts one.
+    void LogToFileRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -92,6 +96,7 @@ private:
     mutable GlyphAtlas m_plain;
     mutable GlyphAtlas m_selected;
     bool m_followEnd = false;
+    bool m_logging = false;
     bool m_dragging = false;
     QPointF m_lastMouse;
     // A press this soon after a double click selects the line.

@@ -44,6 +44,8 @@ private slots:
                                             << "" << "kv7-test: unknown option '-x'" + tryHelp;
         QTest::newRow("version after Qt's options")
             << QStringList{"-platform", "offscreen", "-reverse", "--version"} << 0 << "kv7-test " KV7_VERSION "\n" << "";
+        QTest::newRow("a speed not listed") << QStringList{"--port", "COM2", "--speed", "4800"} << 2 << ""
+                                            << "kv7-test: speed '4800' is not one of 300, 1200, 9600, 19200, 57600, 115200" + tryHelp;
         QTest::newRow("a flag with a value") << QStringList{"-reverse=1"} << 2 << ""
                                              << "kv7-test: unknown option '-reverse=1'" + tryHelp;
     }
@@ -85,7 +87,10 @@ private slots:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         program.setProcessEnvironment(env);
-        program.start(QStringLiteral(KV7_TEST_PATH), {});
+        // The port and speed asked for, and a log of the session.
+        const QString log = runtime.filePath(QStringLiteral("session.log"));
+        program.start(QStringLiteral(KV7_TEST_PATH), {QStringLiteral("--port"), sim.Device(), QStringLiteral("--speed=19200"),
+                                                      QStringLiteral("--log"), log});
         QVERIFY(program.waitForStarted(5000));
         // Its lock names it once the port is open.
         const QByteArray pid = QByteArray::number(program.processId());
@@ -99,6 +104,11 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 128 + signal);
         QVERIFY(!QFile::exists(lock));
+        QFile record(log);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArrayList lines = record.readAll().split('\n');
+        QVERIFY(lines.value(1).endsWith("* COM1 " + sim.Device().toLatin1() + " at 19200,n,8,1 opened"));
+        QVERIFY(lines.value(2).endsWith("* COM1 closed"));
     }
 };
 

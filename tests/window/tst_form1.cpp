@@ -136,15 +136,19 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<int>("openPort"); // 0: none open
         QTest::addColumn<int>("attempts");
-        QTest::newRow("the first of three opens") << QList<int>{12, 1, 3} << QList<int>{} << -1 << QStringList{} << 1 << 1;
-        QTest::newRow("a chosen port reopens on it") << QList<int>{1, 3, 12} << QList<int>{} << 2 << QStringList{} << 12 << 2;
+        QTest::addColumn<QString>("asked"); // the port asked for at start-up
+        QTest::newRow("the first of three opens") << QList<int>{12, 1, 3} << QList<int>{} << -1 << QStringList{} << 1 << 1 << QString();
+        QTest::newRow("a chosen port reopens on it") << QList<int>{1, 3, 12} << QList<int>{} << 2 << QStringList{} << 12 << 2 << QString();
         // The selection, then start-up's own try, then the other port.
         QTest::newRow("first port busy, another chosen")
-            << QList<int>{4, 5} << QList<int>{4} << 1 << QStringList{"Error while trying to open COM4."} << 5 << 3;
+            << QList<int>{4, 5} << QList<int>{4} << 1 << QStringList{"Error while trying to open COM4."} << 5 << 3 << QString();
         QTest::newRow("no ports: port 1 tried") << QList<int>{} << QList<int>{1} << -1
-                                                << QStringList{"No serial port was found."} << 0 << 1;
+                                                << QStringList{"No serial port was found."} << 0 << 1 << QString();
         QTest::newRow("a busy port chosen leaves none open")
-            << QList<int>{1, 2} << QList<int>{2} << 1 << QStringList{"Error while trying to open COM2."} << 0 << 2;
+            << QList<int>{1, 2} << QList<int>{2} << 1 << QStringList{"Error while trying to open COM2."} << 0 << 2 << QString();
+        QTest::newRow("the port asked for") << QList<int>{1, 3, 12} << QList<int>{} << -1 << QStringList{} << 3 << 1 << "com3";
+        QTest::newRow("a port asked for that is not there")
+            << QList<int>{1, 3} << QList<int>{} << -1 << QStringList{"Error while trying to open COM9."} << 1 << 1 << "COM9";
     }
     void portChoices()
     {
@@ -154,8 +158,9 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(int, openPort);
         QFETCH(int, attempts);
+        QFETCH(QString, asked);
         Rig rig(ports, QSet<int>(busy.begin(), busy.end()));
-        rig.form->Form_Load();
+        rig.form->Form_Load(asked);
         // The list: the ports found in ascending order, each with its number.
         std::sort(ports.begin(), ports.end());
         for (int i = 0; i < ports.size(); ++i) {

@@ -372,7 +372,7 @@ private slots:
         const PaneEventHandler before = InstallPaneEventHandler(Hear);
         for (const QByteArray &step : steps) {
             if (step.isEmpty())
-                QTest::qWaitFor([count = heard.size()] { return heard.size() > count; }, 1000);
+                (void)QTest::qWaitFor([count = heard.size()] { return heard.size() > count; }, 1000);
             else if (step == "OFF" || step == "ON")
                 QAccessible::setActive(step == "ON");
             else if (step == "CLEAR")

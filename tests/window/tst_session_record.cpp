@@ -1,0 +1,106 @@
+// The window's session log: what it wrote and read, the port's fate and
+// every message, started from the pane's menu or at start-up; a log that
+// cannot be opened or written is told once and the window goes on.
+#include "log/LogFormat.h"
+#include "terminal/TerminalPane.h"
+#include "tests/support/WindowRig.h"
+
+#include <QMenu>
+#include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace kv7;
+
+namespace {
+
+// The marks and texts of a log file's entries, "> <1>GV <4>" and so on.
+QStringList Entries(const QString &path)
+{
+    QStringList out;
+    for (const QByteArray &line : test::ReadFile(path).split('\n')) {
+        if (const std::optional<LogEntry> entry = ParseLogLine(line))
+            out << QString::fromLatin1(QByteArray(1, entry->mark) + ' ' + EscapeBytes(entry->bytes));
+    }
+    return out;
+}
+
+// Chooses "Log to File…" in the pane's menu; whether it shows as checked.
+bool ChooseLogToFile(TerminalPane *pane)
+{
+    std::unique_ptr<QMenu> menu(pane->CreateContextMenu());
+    for (QAction *action : menu->actions()) {
+        if (action->text() == QStringLiteral("&Log to File…")) {
+            const bool checked = action->isChecked();
+            action->trigger();
+            return checked;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class TestSessionRecord : public QObject {
+    Q_OBJECT
+private slots:
+    void recordsBothDirectionsThePortAndMessages()
+    {
+        test::WindowRig rig({1});
+        const QString path = rig.FilePath(QStringLiteral("bench.log"));
+        rig.dialogs.answers << path;
+        QVERIFY(!ChooseLogToFile(rig.form->Text1));
+        QCOMPARE(rig.dialogs.saves, 1);
+        QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0 - logging to ") + path);
+        rig.form->Form_Load();
+        rig.form->Command1_Click(0); // "Get Version"
+        rig.serial.Feed(QByteArray("\x01RGV \x02" "1.0<\xe9\x04"));
+        rig.serial.loseAtWrite = int(rig.serial.writes.size());
+        rig.form->Command1_Click(0);
+        QVERIFY(ChooseLogToFile(rig.form->Text1)); // checked: it stops
+        QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0"));
+        rig.form->Command1_Click(1); // not in the log any more
+
+        const QStringList entries = Entries(path);
+        QCOMPARE(entries.mid(1), (QStringList{
+            "* COM1 /dev/null at 9600,n,8,1 opened",
+            "> <1>GV <4>",
+            "< <1>RGV <2>1.0<60><233><4>",
+            "* COM1 lost: input/output error",
+            "* message: The connection to COM1 was lost. | Choose COM1 in the port list when the device is back.",
+            "* log stopped",
+        }));
+        QVERIFY(entries.value(0).startsWith(QStringLiteral("* log started by KV7 Test ")));
+        QVERIFY2(entries.value(0).endsWith(QStringLiteral("; COM1 /dev/null at 9600,n,8,1, closed")), qPrintable(entries.value(0)));
+    }
+
+    // A file that cannot be opened: one message, no log. A log whose file
+    // fails later (its reader gone, as a full disk fails): one message after
+    // the write, and the caption says no more that it logs.
+    void failuresAreToldOnce()
+    {
+        test::WindowRig rig({1});
+        rig.form->Form_Load();
+        QVERIFY(!rig.form->StartLog(rig.dir.path()));
+        QCOMPARE(rig.messages.texts, QStringList{QStringLiteral(
+            "The session log %1 cannot be opened; the window goes on without it.").arg(rig.dir.path())});
+
+        std::signal(SIGPIPE, SIG_IGN);
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        const QString pipe = QStringLiteral("/proc/self/fd/%1").arg(fds[1]);
+        QVERIFY(rig.form->StartLog(pipe));
+        ::close(fds[1]);
+        ::close(fds[0]);
+        rig.form->Command1_Click(0);
+        rig.form->Command1_Click(1);
+        QTRY_COMPARE(rig.messages.texts.size(), 2);
+        QCOMPARE(rig.messages.texts[1], QStringLiteral("The session log %1 could not be written; it has stopped.").arg(pipe));
+        QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0"));
+        QCOMPARE(rig.serial.writes.size(), 2); // the window went on
+    }
+};
+
+QTEST_MAIN(TestSessionRecord)
+#include "tst_session_record.moc"
