@@ -8,6 +8,7 @@
 #include "bench/BenchUtil.h"
 #include "gains/GainSlider.h"
 #include "tests/support/EventWait.h"
+#include "bench/BenchLog.h"
 #include "tests/support/SimLink.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     Form1 &form = *link.form;
+    const QString log = bench::StartBenchLog(form);
 
     // The reply timer runs every 10 ms; a long gap between its ticks is a stall.
     QElapsedTimer tickClock;
@@ -105,5 +107,6 @@ int main(int argc, char *argv[])
     std::printf("CPU: %.1f s in %.0f s = %.1f%% of one core\n", bench::CpuSeconds(), wall,
                 100.0 * bench::CpuSeconds() / wall);
     std::printf("messages shown: %lld\n", static_cast<long long>(link.messages.texts.size()));
+    bench::PrintLogSize(log, wall);
     return 0;
 }

@@ -2,6 +2,7 @@
 // the line's own limit: bench_wire_firmware [KiB], 64 by default.
 #include "bench/WireFigures.h"
 #include "tests/support/EventWait.h"
+#include "bench/BenchLog.h"
 #include "tests/support/SimLink.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
         return 1;
     file.close();
     link.form->Text5->setText(path);
+    const QString log = bench::StartBenchLog(*link.form);
 
     // What no upload can beat: the window's own pauses of the start (100 ms,
     // then ten times 10 ms before each "{"; the boot frame crosses at 9600
@@ -75,5 +77,6 @@ int main(int argc, char *argv[])
     wire.Print();
     std::printf("  overhead outside the window's turnaround: %.3f s (the simulator's lateness, about two handovers "
                 "a frame)\n", seconds - limit - double(wire.turnaroundUs) / 1e6);
+    bench::PrintLogSize(log, seconds);
     return 0;
 }

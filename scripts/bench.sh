@@ -12,5 +12,10 @@ for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sa
     echo "== $b"
     build/bench/$b
 done
-echo "== bench_soak"
-build/bench/bench_soak "${KV7_SOAK_SECONDS:-600}"
+# The session log's cost: the firmware upload again, and the soak, with it on.
+log=$(mktemp -d)
+echo "== bench_wire_firmware, session log on"
+KV7_BENCH_LOG=$log/firmware.log build/bench/bench_wire_firmware
+echo "== bench_soak, session log on"
+KV7_BENCH_LOG=$log/soak.log build/bench/bench_soak "${KV7_SOAK_SECONDS:-600}"
+rm -r "$log"
