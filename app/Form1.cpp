@@ -93,7 +93,7 @@ void Form1::ConnectControls()
             Qt::QueuedConnection);
 }
 
-void Form1::Form_Load(const QString &port, const QString &speed)
+void Form1::Form_Load(const QString &port, const QString &speed, const QString &log)
 {
     for (int n = 1; n <= 255; ++n) {
         if (m_ports.PortExists(n))
@@ -110,6 +110,11 @@ void Form1::Form_Load(const QString &port, const QString &speed)
     if (asked < 0)
         m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(port),
                           QStringLiteral("%1 does not exist.").arg(port));
+    // The log starts with the port and speed about to open, and sees it open.
+    if (cmbCommPort->count() > 0)
+        (void)m_serial.SetCommPort(cmbCommPort->itemData(std::max(0, asked)).toInt());
+    if (!log.isEmpty())
+        (void)StartLog(log);
     if (cmbCommPort->count() > 0)
         SelectPort(std::max(0, asked));
     if (!m_serial.PortOpen()) {

@@ -45,8 +45,8 @@ public:
 
     // Start-up: port and speed lists, framing characters, the first open:
     // of `port` (a name as the list shows it), or else of the first port,
-    // at `speed`.
-    void Form_Load(const QString &port = {}, const QString &speed = QStringLiteral("9600"));
+    // at `speed`; with a session log into `log` from just before it.
+    void Form_Load(const QString &port = {}, const QString &speed = QStringLiteral("9600"), const QString &log = {});
 
     void cmbCommPort_Click();
     void Combo1_Click();

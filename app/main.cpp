@@ -53,10 +53,9 @@ int main(int argc, char *argv[])
     QObject::connect(&stop, &kv7::StopSignals::Received, &form, &kv7::Form1::EndOnSignal);
     if (!stop.Catch())
         std::perror("kv7-test: cannot catch signals");
-    if (!line.options.log.empty())
-        (void)form.StartLog(QString::fromLocal8Bit(line.options.log.c_str()));
     const std::string &speed = line.options.speed;
-    form.Form_Load(port, QString::fromLatin1(speed.empty() ? "9600" : speed.c_str()));
+    form.Form_Load(port, QString::fromLatin1(speed.empty() ? "9600" : speed.c_str()),
+                   QString::fromLocal8Bit(line.options.log.c_str()));
     form.show();
     return QApplication::exec();
 }

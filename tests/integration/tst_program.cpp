@@ -107,7 +107,9 @@ private slots:
         QFile record(log);
         QVERIFY(record.open(QIODevice::ReadOnly));
         const QByteArrayList lines = record.readAll().split('\n');
-        QVERIFY(lines.value(1).endsWith("* COM1 " + sim.Device().toLatin1() + " at 19200,n,8,1 opened"));
+        const QByteArray port = "COM1 " + sim.Device().toLatin1() + " at 19200,n,8,1";
+        QVERIFY(lines.value(0).endsWith(port + ", closed"));
+        QVERIFY(lines.value(1).endsWith("* " + port + " opened"));
         QVERIFY(lines.value(2).endsWith("* COM1 closed"));
     }
 };
