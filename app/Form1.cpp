@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/ClipboardHandOver.h"
 #include "app/Form1Host.h"
 #include "app/MessageBoxes.h"
 #include "app/TabOrder.h"
@@ -35,6 +36,8 @@ Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages
     : QWidget(parent), m_serial(serial), m_ports(ports), m_messages(messages), m_dialogs(dialogs)
 {
     ExitProgram = [](int code) {
+        // Qt would hand the clipboard over on a normal exit; this one skips it.
+        HandClipboardOver();
         std::fflush(nullptr);
         std::_Exit(code);
     };
