@@ -9,6 +9,7 @@ PACKAGES=(
     libqt6svg6              # the SVG icon engine: the window's icon
     fonts-dejavu-core fonts-liberation2
     xvfb xauth
+    python3-xlib            # the clipboard manager stand-in of the screenshot test
     lrzsz
     clang libclang-rt-14-dev clang-tidy cppcheck
     desktop-file-utils dpkg-dev lintian man-db
