@@ -192,10 +192,9 @@ private:
 void HandClipboardOver()
 {
     const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    const QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!x11 || !clipboard->ownsClipboard())
+    if (!x11 || !QGuiApplication::clipboard()->ownsClipboard())
         return;
-    const QByteArray text = clipboard->text().toUtf8();
+    const QByteArray text = QGuiApplication::clipboard()->text().toUtf8();
     xcb_connection_t *qt = x11->connection();
     if (text.isEmpty() || SelectionOwner(qt, Atom(qt, "CLIPBOARD_MANAGER")) == XCB_NONE)
         return;
