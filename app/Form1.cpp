@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/ClipboardHandOver.h"
 #include "app/Form1Host.h"
 #include "app/LoggedMessageBoxes.h"
 #include "app/MessageBoxes.h"
@@ -39,6 +40,8 @@ Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages
       m_logged(std::make_unique<LoggedMessageBoxes>(messages, *m_record)), m_messages(*m_logged), m_dialogs(dialogs)
 {
     ExitProgram = [](int code) {
+        // Qt would hand the clipboard over on a normal exit; this one skips it.
+        HandClipboardOver();
         std::fflush(nullptr);
         std::_Exit(code);
     };

@@ -5,9 +5,11 @@ set -euo pipefail
 PACKAGES=(
     cmake g++ ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
+    libxcb1-dev             # the clipboard's hand-over at exit
     libqt6svg6              # the SVG icon engine: the window's icon
     fonts-dejavu-core fonts-liberation2
     xvfb xauth
+    python3-xlib            # the clipboard manager stand-in of the screenshot test
     lrzsz
     clang libclang-rt-14-dev clang-tidy cppcheck
     desktop-file-utils dpkg-dev lintian man-db

@@ -8,18 +8,53 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 using namespace kv7;
+
+namespace {
+
+const char *const CopyThenExitOption = "--copy-then-exit";
+
+// This program's second role, for copiedTextOutlivesExit: copies a reply
+// from the pane with the keys, then ends through the window's own exit path.
+int CopyThenExit(bool closeWindow)
+{
+    test::WindowRig rig({1});
+    // The window's own way to end, not the rig's recording one.
+    rig.form = std::make_unique<Form1>(rig.serial, *rig.map, rig.messages, rig.dialogs);
+    Form1 &form = *rig.form;
+    form.Form_Load();
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form, 5000))
+        return 2;
+    rig.serial.Feed("RGV \x02KV7 1.0");
+    QTest::keyClick(form.Text1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form.Text1, Qt::Key_C, Qt::ControlModifier);
+    if (!QGuiApplication::clipboard()->ownsClipboard())
+        return 2;
+    std::puts("copied");
+    std::fflush(stdout);
+    if (closeWindow)
+        form.close();
+    else
+        form.Command2[1]->click();
+    return 3; // the exit path came back
+}
+
+} // namespace
 
 // Shows the window on a real X server and checks what the screen shows. The
 // whole window goes to $KV7_SCREENSHOT (default kv7-test.png); with
@@ -137,6 +172,53 @@ private slots:
         form.Timer2_Timer(); // the upload ends as a silent device's would
     }
 
+    // Text copied from the pane outlives the immediate exit in a clipboard
+    // manager (the stand-in's way given, or none running); the exit waits
+    // for nothing else.
+    void copiedTextOutlivesExit_data()
+    {
+        QTest::addColumn<QString>("manager");
+        QTest::addColumn<bool>("closeWindow");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<int>("maxMs");
+        const QString reply = QString::fromUtf16(u"RGV \u263BKV7 1.0");
+        QTest::newRow("EXIT, manager saves") << "save" << false << reply << 2000;
+        QTest::newRow("window closed, manager saves through MULTIPLE") << "multiple" << true << reply << 2000;
+        QTest::newRow("no manager: at once") << QString() << false << QString() << 1500;
+        QTest::newRow("manager silent: bounded wait") << "silent" << false << QString() << 10000;
+    }
+
+    void copiedTextOutlivesExit()
+    {
+        QFETCH(QString, manager);
+        QFETCH(bool, closeWindow);
+        QFETCH(QString, saved);
+        QFETCH(int, maxMs);
+        QProcess standIn;
+        standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (!manager.isEmpty()) {
+            standIn.start(QStringLiteral(KV7_CLIPBOARD_MANAGER), {manager});
+            QTRY_VERIFY_WITH_TIMEOUT(standIn.canReadLine(), 10000);
+            QCOMPARE(standIn.readLine(), QByteArray("ready\n"));
+        }
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(CopyThenExitOption), closeWindow ? "close" : "exit"});
+        QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine(), 20000);
+        QCOMPARE(child.readLine(), QByteArray("copied\n"));
+        QElapsedTimer exit;
+        exit.start();
+        QTRY_COMPARE_WITH_TIMEOUT(child.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(exit.elapsed() < maxMs, qPrintable(QStringLiteral("the exit took %1 ms").arg(exit.elapsed())));
+        if (!saved.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(standIn.peek(1024)), saved, 5000);
+        standIn.kill();
+        standIn.waitForFinished();
+    }
+
     void cleanupTestCase() { m_rig.reset(); }
 
 private:
@@ -187,5 +269,13 @@ private:
     std::unique_ptr<test::WindowRig> m_rig;
 };
 
-QTEST_MAIN(TestScreenshot)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc == 3 && qstrcmp(argv[1], CopyThenExitOption) == 0)
+        return CopyThenExit(qstrcmp(argv[2], "close") == 0);
+    TestScreenshot test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_screenshot.moc"
