@@ -99,6 +99,17 @@ void TerminalPane::RefreshView()
     viewport()->update();
 }
 
+void TerminalPane::RefreshNow()
+{
+    // A key or the wheel acts on the view as it is about to be shown: text
+    // that came within the last refresh interval moves the view to the end
+    // before the key scrolls it, not after.
+    if (m_repaint->isActive()) {
+        m_repaint->stop();
+        RefreshView();
+    }
+}
+
 void TerminalPane::scrollContentsBy(int, int)
 {
     // Lines are drawn from the scroll position; no pixels to move.
@@ -379,6 +390,7 @@ void TerminalPane::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TerminalPane::keyPressEvent(QKeyEvent *event)
 {
+    RefreshNow();
     QScrollBar *v = verticalScrollBar();
     QScrollBar *h = horizontalScrollBar();
     if (event->matches(QKeySequence::Copy)) {

@@ -72,6 +72,7 @@ private:
     void UpdateScrollBars();
     void ScheduleRepaint();
     void RefreshView();
+    void RefreshNow();
     void ScrollToEnd();
     // Builds the glyph atlases anew when the ratio, font or colours changed;
     // true when the cell size changed with them.
