@@ -321,6 +321,7 @@ private slots:
         QScrollBar *h = p.pane.horizontalScrollBar();
         QTRY_VERIFY(v->value() > 0);
         QCOMPARE(v->value(), v->maximum());
+        p.pane.Select(3, 9);
         const int page = v->pageStep();
         const auto expected = [v, top = v->value(), left = h->value()](const QScrollBar *bar, const QString &where) {
             return where == "0" ? 0 : where == "kept" ? (bar == v ? top : left) : where == "end" ? bar->maximum()
@@ -333,6 +334,7 @@ private slots:
         if (key)
             QTest::keyClick(&p.pane, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(p.pane.font().pointSize(), points);
+        QCOMPARE(p.pane.SelectedBytes(), "------");
         // The page is as many lines as fit in the view, fewer at larger sizes.
         QCOMPARE(v->pageStep() == page, points == 7);
         QCOMPARE(v->value(), expected(v, vertical));
