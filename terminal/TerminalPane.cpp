@@ -12,14 +12,20 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <iterator>
 
 namespace kv7 {
 
 namespace {
+
+// The zoom steps, in points; the smallest is the default.
+constexpr int ZoomPoints[] = {6, 7, 8, 9, 10, 12, 14, 16, 18, 20, 24};
+constexpr int ZoomSteps = int(std::size(ZoomPoints));
 
 QFont TerminalFont()
 {
@@ -28,10 +34,31 @@ QFont TerminalFont()
     QFont font;
     font.setFamilies({QStringLiteral("Terminal"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     font.setStyleHint(QFont::TypeWriter);
-    font.setPointSize(6);
+    font.setPointSize(ZoomPoints[0]);
     font.setWeight(QFont::Bold);
     font.setFixedPitch(true);
     return font;
+}
+
+enum class ZoomKey { None, In, Out, Reset };
+
+ZoomKey ZoomKeyOf(const QKeyEvent &event)
+{
+    // Shift does not count: plus is Shift+= on US keyboards, so Ctrl+= stands
+    // for it too. Nor does the keypad: its plus and minus zoom as well.
+    if ((event.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) != Qt::ControlModifier)
+        return ZoomKey::None;
+    switch (event.key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        return ZoomKey::In;
+    case Qt::Key_Minus:
+        return ZoomKey::Out;
+    case Qt::Key_0:
+        return ZoomKey::Reset;
+    default:
+        return ZoomKey::None;
+    }
 }
 
 int ToInt(qint64 v)
@@ -96,6 +123,33 @@ void TerminalPane::RefreshView()
         m_followEnd = false;
         ScrollToEnd();
     }
+    viewport()->update();
+}
+
+void TerminalPane::RefreshNow()
+{
+    // A key or the wheel acts on the view as it is about to be shown: text
+    // that came within the last refresh interval moves the view to the end
+    // before the key scrolls it, not after.
+    if (m_repaint->isActive()) {
+        m_repaint->stop();
+        RefreshView();
+    }
+}
+
+void TerminalPane::SetZoom(int step)
+{
+    step = std::clamp(step, 0, ZoomSteps - 1);
+    if (step == m_zoom)
+        return;
+    m_zoom = step;
+    QFont f = font();
+    f.setPointSize(ZoomPoints[step]);
+    setFont(f);
+    // The ranges count lines and columns of the new cells at once (building
+    // the atlases for them); the values, the first line and column shown,
+    // stay where the ranges allow.
+    UpdateScrollBars();
     viewport()->update();
 }
 
@@ -379,9 +433,13 @@ void TerminalPane::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TerminalPane::keyPressEvent(QKeyEvent *event)
 {
+    RefreshNow();
     QScrollBar *v = verticalScrollBar();
     QScrollBar *h = horizontalScrollBar();
-    if (event->matches(QKeySequence::Copy)) {
+    const ZoomKey zoom = ZoomKeyOf(*event);
+    if (zoom != ZoomKey::None) {
+        SetZoom(zoom == ZoomKey::In ? m_zoom + 1 : zoom == ZoomKey::Out ? m_zoom - 1 : 0);
+    } else if (event->matches(QKeySequence::Copy)) {
         Copy();
     } else if (event->matches(QKeySequence::SelectAll)) {
         SelectAll();
@@ -402,6 +460,17 @@ void TerminalPane::keyPressEvent(QKeyEvent *event)
     }
 }
 
+void TerminalPane::wheelEvent(QWheelEvent *event)
+{
+    RefreshNow();
+    if (!(event->modifiers() & Qt::ControlModifier))
+        return QAbstractScrollArea::wheelEvent(event);
+    m_wheelZoom += event->angleDelta().y();
+    const int steps = m_wheelZoom / 120;
+    m_wheelZoom %= 120;
+    SetZoom(m_zoom + steps);
+}
+
 QMenu *TerminalPane::CreateContextMenu()
 {
     auto *menu = new QMenu(this);
@@ -416,6 +485,16 @@ QMenu *TerminalPane::CreateContextMenu()
     all->setEnabled(any);
     menu->addSeparator();
     menu->addAction(tr("C&lear"), this, &TerminalPane::Clear)->setEnabled(any);
+    menu->addSeparator();
+    QAction *in = menu->addAction(tr("Zoom &In"), this, &TerminalPane::ZoomIn);
+    in->setShortcut(QKeySequence::ZoomIn);
+    in->setEnabled(m_zoom < ZoomSteps - 1);
+    QAction *out = menu->addAction(tr("Zoom &Out"), this, &TerminalPane::ZoomOut);
+    out->setShortcut(QKeySequence::ZoomOut);
+    out->setEnabled(m_zoom > 0);
+    QAction *reset = menu->addAction(tr("&Reset Zoom"), this, &TerminalPane::ResetZoom);
+    reset->setShortcut(Qt::CTRL | Qt::Key_0);
+    reset->setEnabled(m_zoom > 0);
     menu->addSeparator();
     menu->addAction(tr("&Save As…"), this, &TerminalPane::SaveAsRequested)->setEnabled(any);
     QAction *log = menu->addAction(tr("&Log to File…"), this, &TerminalPane::LogToFileRequested);

@@ -54,6 +54,12 @@ public:
     // Scrolls so that the character at `pos` is in view.
     void ScrollTo(qint64 pos);
 
+    // The text size, in steps from 6 points up to 24. The first line and
+    // column shown stay, and the selection.
+    void ZoomIn() { SetZoom(m_zoom + 1); }
+    void ZoomOut() { SetZoom(m_zoom - 1); }
+    void ResetZoom() { SetZoom(0); }
+
 signals:
     // "Save As…" was chosen; the owner asks for a file and writes Text().
     void SaveAsRequested();
@@ -70,12 +76,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void UpdateScrollBars();
     void ScheduleRepaint();
     void RefreshView();
+    void RefreshNow();
+    void SetZoom(int step);
     void ScrollToEnd();
     // Builds the glyph atlases anew when the ratio, font or colours changed;
     // true when the cell size changed with them.
@@ -97,6 +106,10 @@ private:
     mutable GlyphAtlas m_selected;
     bool m_followEnd = false;
     bool m_logging = false;
+    int m_zoom = 0;
+    // The wheel's turn with Ctrl held not yet a whole step: a notch is 120,
+    // a touchpad sends less at a time.
+    int m_wheelZoom = 0;
     bool m_dragging = false;
     QPointF m_lastMouse;
     // A press this soon after a double click selects the line.
