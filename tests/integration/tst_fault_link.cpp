@@ -9,18 +9,13 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTimer>
 #include <QtTest>
 
-#include <csignal>
-#include <fcntl.h>
 #include <optional>
-#include <sys/ioctl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace kv7;
 using test::SimLink;
@@ -28,41 +23,6 @@ using test::SimLink;
 namespace {
 
 const QString Lost = QStringLiteral("The connection to COM1 was lost.");
-
-// A child named "shell" in a session of its own whose controlling terminal
-// is `device`, as a shell in a terminal tab has; ended with this object.
-struct ShellTerminal {
-    explicit ShellTerminal(const QString &device)
-    {
-        const QByteArray path = QFile::encodeName(device);
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        pid = ::fork();
-        if (pid == 0) {
-            // Only async-signal-safe calls after a fork.
-            ::prctl(PR_SET_NAME, "shell");
-            const int fd = ::setsid() < 0 ? -1 : ::open(path.constData(), O_RDWR);
-            if (fd >= 0 && ::ioctl(fd, TIOCSCTTY, 0) == 0 && ::write(ready[1], "r", 1) == 1)
-                ::pause();
-            ::_exit(1);
-        }
-        ::close(ready[1]);
-        char c = 0;
-        held = pid > 0 && ::read(ready[0], &c, 1) == 1;
-        ::close(ready[0]);
-    }
-    ~ShellTerminal()
-    {
-        if (pid > 0 && ::kill(pid, SIGKILL) == 0)
-            ::waitpid(pid, nullptr, 0);
-    }
-    ShellTerminal(const ShellTerminal &) = delete;
-    ShellTerminal &operator=(const ShellTerminal &) = delete;
-
-    pid_t pid = -1;
-    bool held = false;
-};
 
 // The simulator comes back on the same number and the user picks the port.
 bool ComeBack(SimLink &link)
@@ -199,13 +159,16 @@ private slots:
                            .arg(device, QCoreApplication::applicationName())
                            .arg(QCoreApplication::applicationPid());
         std::optional<QSerialPort> holder;
-        std::optional<ShellTerminal> session;
+        QProcess session; // as a shell in a terminal tab: its own session, the pty its terminal
         if (shell) {
-            session.emplace(device);
-            QVERIFY(session->held);
-            said = QStringLiteral("%1 is in use by another program: it is the terminal of shell (process %2).")
+            session.setStandardInputFile(device);
+            session.start(QStringLiteral("setsid"), {QStringLiteral("--ctty"), QStringLiteral("sleep"), QStringLiteral("60")});
+            QVERIFY(session.waitForStarted(5000));
+            // setsid takes the terminal, then becomes sleep.
+            QVERIFY(test::WaitUntil([&] { return test::ReadFile(QStringLiteral("/proc/%1/comm").arg(session.processId())) == "sleep\n"; }, 5000));
+            said = QStringLiteral("%1 is in use by another program: it is the terminal of sleep (process %2).")
                        .arg(device)
-                       .arg(session->pid);
+                       .arg(session.processId());
         } else {
             holder.emplace(device);
             QVERIFY(holder->open(QIODevice::ReadWrite));
@@ -217,8 +180,11 @@ private slots:
         emit link.form->cmbCommPort->activated(0);
         QCOMPARE(link.messages.texts.size(), 2);
         QCOMPARE(link.messages.details[1], link.messages.details[0]);
-        if (shell)
-            return; // its end hangs the terminal up: nothing is left to open there
+        if (shell) {
+            session.kill(); // its end hangs the terminal up: nothing is left to open there
+            QVERIFY(session.waitForFinished(5000));
+            return;
+        }
         holder.reset();
         emit link.form->cmbCommPort->activated(0);
         QVERIFY(link.serial->PortOpen());
