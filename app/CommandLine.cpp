@@ -72,7 +72,8 @@ CommandLine ParseCommandLine(int argc, const char *const argv[])
         const size_t equals = name.find('=');
         const bool joined = equals != std::string::npos;
         const std::string value = joined ? name.substr(equals + 1) : std::string();
-        name = name.substr(0, equals);
+        if (joined)
+            name.resize(equals);
         std::string *ours = name == "port" ? &line.options.port
                             : name == "speed" ? &line.options.speed
                             : name == "log"   ? &line.options.log

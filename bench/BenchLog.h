@@ -12,7 +12,7 @@ namespace kv7::bench {
 // while the benchmark runs, so the figures show what logging costs.
 inline QString StartBenchLog(Form1 &form)
 {
-    const QString path = qEnvironmentVariable("KV7_BENCH_LOG");
+    QString path = qEnvironmentVariable("KV7_BENCH_LOG");
     if (path.isEmpty()) {
         std::printf("session log: off (set KV7_BENCH_LOG=FILE to keep one)\n");
         return {};

@@ -1,10 +1,8 @@
 #include "serial/TerminalOwner.h"
 
+#include <QDir>
 #include <QFile>
 
-#include <cstdio>
-#include <cstring>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -19,31 +17,27 @@ struct ProcessStat {
     QString name;
 };
 
-std::optional<ProcessStat> ReadStat(const char *pid)
+std::optional<ProcessStat> ReadStat(const QString &pid)
 {
-    char path[300]; // a d_name has at most 255 bytes
-    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
-    std::FILE *file = std::fopen(path, "re");
-    if (!file)
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt; // gone meanwhile, or hidden from us
-    char line[1024];
-    const bool read = std::fgets(line, sizeof line, file) != nullptr;
-    std::fclose(file);
+    const QByteArray line = file.readLine();
     // "pid (name) state ppid pgrp session tty_nr ..."; the name may hold
     // spaces and parentheses, so it ends at the last ")".
-    const char *open = read ? std::strchr(line, '(') : nullptr;
-    const char *close = read ? std::strrchr(line, ')') : nullptr;
-    ProcessStat stat;
-    long long pidValue = 0;
-    long long session = 0;
-    int tty = 0;
-    if (!open || !close || close < open || std::sscanf(line, "%lld", &pidValue) != 1 ||
-        std::sscanf(close + 1, " %*c %*d %*d %lld %d", &session, &tty) != 2)
+    const qsizetype open = line.indexOf('(');
+    const qsizetype close = line.lastIndexOf(')');
+    if (open < 0 || close < open)
         return std::nullopt;
-    stat.pid = pidValue;
-    stat.session = session;
-    stat.tty = static_cast<unsigned>(tty);
-    stat.name = QString::fromLocal8Bit(open + 1, int(close - open - 1));
+    const QByteArrayList fields = line.mid(close + 1).simplified().split(' ');
+    ProcessStat stat;
+    bool numbers[3] = {};
+    stat.pid = line.left(open).trimmed().toLongLong(&numbers[0]);
+    stat.session = fields.value(3).toLongLong(&numbers[1]);
+    stat.tty = static_cast<unsigned>(fields.value(4).toInt(&numbers[2]));
+    stat.name = QString::fromLocal8Bit(line.mid(open + 1, close - open - 1));
+    if (!numbers[0] || !numbers[1] || !numbers[2])
+        return std::nullopt;
     return stat;
 }
 
@@ -61,21 +55,16 @@ std::optional<TerminalUser> ControllingProgram(const QString &path)
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISCHR(st.st_mode))
         return std::nullopt;
-    DIR *proc = ::opendir("/proc");
-    if (!proc)
-        return std::nullopt;
     std::optional<ProcessStat> found;
-    while (const dirent *entry = ::readdir(proc)) {
-        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
-            continue;
-        const std::optional<ProcessStat> process = ReadStat(entry->d_name);
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[1-9]*")}, QDir::Dirs);
+    for (const QString &pid : pids) {
+        const std::optional<ProcessStat> process = ReadStat(pid);
         if (!process || process->tty == 0 || !SameDevice(process->tty, st.st_rdev))
             continue;
         found = process;
         if (process->pid == process->session)
             break; // the session's leader names it best
     }
-    ::closedir(proc);
     if (!found)
         return std::nullopt;
     return TerminalUser{found->pid, found->name};

@@ -167,6 +167,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, detail);
         Sample s(QByteArray(100, 'r'));
+        // cppcheck-suppress unreadVariable ; the write hook above reads it
         s.lineStatuses = statuses;
         s.form->Sample().WaitLimitMs = 300;
         s.form->Command1[32]->click();
