@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -141,6 +142,9 @@ private:
     void End(int code);
     // The file chooser of a path box.
     void ChooseFile(QLineEdit *box, const FileRequest &request);
+    // A file to write the pane's text or the session log into; nothing when
+    // the user cancels.
+    std::optional<QString> AskSavePath(const QString &title, const QString &fileName);
     // Writes one frame; a failure is reported and gives false.
     bool SendFrame(const QByteArray &frame);
     // Frame, five reply-timer ticks of pause, next frame; stops at a failed write.

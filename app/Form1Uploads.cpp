@@ -118,15 +118,21 @@ void Form1::Text1_LogToFile()
         m_record->Stop();
         return ShowLogState();
     }
-    FileRequest request;
-    request.title = QStringLiteral("Log to file");
-    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
-    request.initialDir = QDir::home().filePath(QStringLiteral("kv7-session.log"));
-    request.mustExist = false;
-    const std::optional<QString> path = m_dialogs.ShowSave(request);
-    if (path && !path->isEmpty())
+    if (const std::optional<QString> path = AskSavePath(QStringLiteral("Log to file"), QStringLiteral("kv7-session.log")))
         (void)StartLog(*path);
-    ShowLogState();
+}
+
+std::optional<QString> Form1::AskSavePath(const QString &title, const QString &fileName)
+{
+    FileRequest request;
+    request.title = title;
+    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
+    request.initialDir = QDir::home().filePath(fileName);
+    request.mustExist = false;
+    std::optional<QString> path = m_dialogs.ShowSave(request);
+    if (path && path->isEmpty())
+        path.reset();
+    return path;
 }
 
 bool Form1::StartLog(const QString &path)
@@ -147,13 +153,8 @@ void Form1::ShowLogState()
 
 void Form1::Text1_SaveAs()
 {
-    FileRequest request;
-    request.title = QStringLiteral("Save terminal text as");
-    request.filter = QStringLiteral("Log files (*.log)|*.log|All files (*.*)|*.*");
-    request.initialDir = QDir::home().filePath(QStringLiteral("kv7-terminal.log"));
-    request.mustExist = false;
-    const std::optional<QString> path = m_dialogs.ShowSave(request);
-    if (!path || path->isEmpty())
+    const std::optional<QString> path = AskSavePath(QStringLiteral("Save terminal text as"), QStringLiteral("kv7-terminal.log"));
+    if (!path)
         return;
     // Written whole or not at all: a failed save leaves no half file.
     const QByteArray bytes = Text1->Text();
