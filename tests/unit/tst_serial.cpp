@@ -115,6 +115,20 @@ private slots:
         QCOMPARE(map.PortExists(port), !device.isEmpty());
     }
 
+    // A device asked for by its path: the number that leads to it, or else
+    // the lowest free one, listed under the path.
+    void devicesByPath()
+    {
+        QTemporaryDir dir;
+        Link(dir.path(), 1, QStringLiteral("/dev/null"));
+        PortMap map(dir.path(), false);
+        QCOMPARE(map.NumberOf(QStringLiteral("/dev/null")), 1);
+        QCOMPARE(map.NumberOf(QStringLiteral("/dev/zero")), 0);
+        QCOMPARE(map.AddDevice(QStringLiteral("/dev/zero")), 2);
+        QCOMPARE(map.DevicePath(2), QStringLiteral("/dev/zero"));
+        QCOMPARE(map.Name(2) + map.Name(1), QStringLiteral("/dev/zeroCOM1"));
+    }
+
     void untrustedFolderIsIgnored()
     {
         QTemporaryDir dir;
