@@ -15,9 +15,9 @@
 #include "serial/PortMap.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialSettings.h"
-#include "terminal/Dump.h"
-#include "terminal/GainReport.h"
-#include "terminal/ReceivePath.h"
+#include "protocol/Dump.h"
+#include "protocol/GainReport.h"
+#include "protocol/ReceivePath.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "terminal/ReplyDecoder.h"
-#include "terminal/RxBuffer.h"
+#include "protocol/ReplyDecoder.h"
+#include "protocol/RxBuffer.h"
 
 #include <QByteArray>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "commands/CommandTable.h"
 
-#include "commands/Conversions.h"
-#include "commands/Frame.h"
+#include "protocol/Conversions.h"
+#include "protocol/Frame.h"
 
 namespace kv7 {
 

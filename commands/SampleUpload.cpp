@@ -1,10 +1,10 @@
 #include "commands/SampleUpload.h"
 
-#include "commands/Hex.h"
-#include "commands/SampleLine.h"
+#include "protocol/Hex.h"
+#include "protocol/SampleLine.h"
 #include "commands/UploadHost.h"
 #include "serial/SerialControl.h"
-#include "terminal/ReplyDecoder.h"
+#include "protocol/ReplyDecoder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "firmware/FirmwareUpload.h"
 
-#include "commands/ControlChars.h"
-#include "commands/Frame.h"
+#include "protocol/ControlChars.h"
+#include "protocol/Frame.h"
 #include "commands/UploadHost.h"
 #include "serial/SerialControl.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "firmware/BlockTransfer.h"
+#include "protocol/BlockTransfer.h"
 
 #include <QObject>
 #include <QString>

@@ -2,8 +2,8 @@
 // answers anything: every write must be one the boot loader can take.
 #include "fuzz/Require.h"
 
-#include "commands/ControlChars.h"
-#include "firmware/BlockTransfer.h"
+#include "protocol/ControlChars.h"
+#include "protocol/BlockTransfer.h"
 
 using kv7::BlockTransfer;
 using kv7fuzz::Require;

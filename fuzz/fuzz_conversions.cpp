@@ -1,9 +1,9 @@
 // Typed box text through the number conversions and into a gain frame.
 #include "fuzz/Require.h"
 
-#include "commands/ControlChars.h"
-#include "commands/Conversions.h"
-#include "commands/Frame.h"
+#include "protocol/ControlChars.h"
+#include "protocol/Conversions.h"
+#include "protocol/Frame.h"
 
 #include <cmath>
 

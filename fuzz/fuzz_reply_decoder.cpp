@@ -2,10 +2,10 @@
 // reply decoder, with every frame taken also read as a gain report.
 #include "fuzz/Require.h"
 
-#include "commands/ControlChars.h"
-#include "terminal/GainReport.h"
-#include "terminal/ReplyDecoder.h"
-#include "terminal/RxBuffer.h"
+#include "protocol/ControlChars.h"
+#include "protocol/GainReport.h"
+#include "protocol/ReplyDecoder.h"
+#include "protocol/RxBuffer.h"
 
 using kv7fuzz::Require;
 

@@ -1,7 +1,7 @@
 #include "gains/GainPanel.h"
 
-#include "commands/Conversions.h"
-#include "commands/Frame.h"
+#include "protocol/Conversions.h"
+#include "protocol/Frame.h"
 
 #include <QEvent>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/LogFormat.h"
+#include "protocol/LogFormat.h"
 
 #include <QString>
 

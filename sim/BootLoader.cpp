@@ -1,6 +1,6 @@
 #include "sim/BootLoader.h"
 
-#include "commands/ControlChars.h"
+#include "protocol/ControlChars.h"
 
 namespace kv7::sim {
 

@@ -1,6 +1,6 @@
 #include "sim/ReplyStream.h"
 
-#include "commands/ControlChars.h"
+#include "protocol/ControlChars.h"
 
 #include <algorithm>
 

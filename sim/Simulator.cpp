@@ -1,6 +1,6 @@
 #include "sim/Simulator.h"
 
-#include "commands/ControlChars.h"
+#include "protocol/ControlChars.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,4 +1,4 @@
-#include "firmware/BlockTransfer.h"
+#include "protocol/BlockTransfer.h"
 
 #include "tests/support/TransferBytes.h"
 

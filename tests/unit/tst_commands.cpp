@@ -1,8 +1,8 @@
 #include "commands/CommandTable.h"
-#include "commands/Conversions.h"
-#include "commands/Frame.h"
-#include "commands/Hex.h"
-#include "commands/SampleLine.h"
+#include "protocol/Conversions.h"
+#include "protocol/Frame.h"
+#include "protocol/Hex.h"
+#include "protocol/SampleLine.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "terminal/Dump.h"
-#include "terminal/GainReport.h"
-#include "terminal/ReplyDecoder.h"
+#include "protocol/Dump.h"
+#include "protocol/GainReport.h"
+#include "protocol/ReplyDecoder.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
-#include "commands/SampleLine.h"
+#include "protocol/SampleLine.h"
 #include "sim/Device.h"
 #include "sim/FrameParser.h"
 #include "sim/ReplyStream.h"
 #include "sim/SampleArea.h"
-#include "terminal/ReplyDecoder.h"
-#include "terminal/RxBuffer.h"
+#include "protocol/ReplyDecoder.h"
+#include "protocol/RxBuffer.h"
 
 #include <QtTest>
 

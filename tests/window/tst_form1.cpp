@@ -1,7 +1,7 @@
 #include "app/CaptionFit.h"
 #include "app/QtFileDialogs.h"
 #include "app/RealProgressBar.h"
-#include "commands/Frame.h"
+#include "protocol/Frame.h"
 #include "gains/GainSlider.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"

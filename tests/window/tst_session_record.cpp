@@ -1,7 +1,7 @@
 // The window's session log: what it wrote and read, the port's fate and
 // every message, started from the pane's menu or at start-up; a log that
 // cannot be opened or written is told once and the window goes on.
-#include "log/LogFormat.h"
+#include "protocol/LogFormat.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/WindowRig.h"
 

@@ -1,4 +1,4 @@
-#include "terminal/GainReport.h"
+#include "protocol/GainReport.h"
 
 #include <algorithm>
 

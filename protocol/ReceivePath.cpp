@@ -1,6 +1,6 @@
-#include "terminal/ReceivePath.h"
+#include "protocol/ReceivePath.h"
 
-#include "commands/ControlChars.h"
+#include "protocol/ControlChars.h"
 
 namespace kv7 {
 

@@ -1,4 +1,4 @@
-#include "terminal/Dump.h"
+#include "protocol/Dump.h"
 
 namespace kv7 {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/RxBuffer.h"
+#include "protocol/RxBuffer.h"
 
 #include <QByteArray>
 #include <QtGlobal>

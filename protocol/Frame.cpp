@@ -1,7 +1,7 @@
-#include "commands/Frame.h"
+#include "protocol/Frame.h"
 
-#include "commands/ControlChars.h"
-#include "commands/Conversions.h"
+#include "protocol/ControlChars.h"
+#include "protocol/Conversions.h"
 
 namespace kv7 {
 

@@ -1,4 +1,4 @@
-#include "terminal/RxBuffer.h"
+#include "protocol/RxBuffer.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "log/LogFormat.h"
+#include "protocol/LogFormat.h"
 
 namespace kv7 {
 

@@ -1,6 +1,6 @@
-#include "commands/Conversions.h"
+#include "protocol/Conversions.h"
 
-#include "commands/Hex.h"
+#include "protocol/Hex.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "firmware/BlockTransfer.h"
+#include "protocol/BlockTransfer.h"
 
-#include "commands/ControlChars.h"
+#include "protocol/ControlChars.h"
 
 namespace kv7 {
 

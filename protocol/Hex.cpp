@@ -1,4 +1,4 @@
-#include "commands/Hex.h"
+#include "protocol/Hex.h"
 
 namespace kv7 {
 

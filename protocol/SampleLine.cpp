@@ -1,9 +1,9 @@
-#include "commands/SampleLine.h"
+#include "protocol/SampleLine.h"
 
-#include "commands/ControlChars.h"
-#include "commands/Conversions.h"
-#include "commands/Frame.h"
-#include "commands/Hex.h"
+#include "protocol/ControlChars.h"
+#include "protocol/Conversions.h"
+#include "protocol/Frame.h"
+#include "protocol/Hex.h"
 
 namespace kv7 {
 

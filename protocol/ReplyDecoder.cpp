@@ -1,6 +1,6 @@
-#include "terminal/ReplyDecoder.h"
+#include "protocol/ReplyDecoder.h"
 
-#include "commands/ControlChars.h"
+#include "protocol/ControlChars.h"
 
 namespace kv7 {
 
