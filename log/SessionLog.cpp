@@ -22,7 +22,7 @@ QString SessionLog::Open(const QString &path, const QString &header)
     m_fd = fd;
     m_path = path;
     // A header that cannot be written is the open's failure, not a later one.
-    const QString why = Append(LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8()}));
+    QString why = Append(LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8()}));
     if (!why.isEmpty())
         Close();
     return why;
