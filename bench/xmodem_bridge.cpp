@@ -12,6 +12,11 @@
 // instead and keeps the line, as a device would, until it is signalled, so
 // the client can reopen the port. --no-handshake starts rx at once, for a plain
 // XMODEM sender such as lrzsz sx.
+//
+// It opens and links its pty in plain POSIX rather than through kv7-sim's
+// PtyPort: it forks and execs rx, relays with poll() and must remove its
+// link from a signal handler, none of which fits a Qt event loop, and a
+// baseline for timing is best kept free of the program it measures.
 
 #include <cerrno>
 #include <climits>

@@ -1,6 +1,8 @@
 #include "sim/Simulator.h"
 
 #include "protocol/ControlChars.h"
+#include "protocol/Hex.h"
+#include "protocol/LogFormat.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -13,25 +15,8 @@ namespace kv7::sim {
 
 namespace {
 
-QByteArray Readable(const QByteArray &bytes)
-{
-    QByteArray out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out += b < 32 || b >= 127 ? "<" + QByteArray::number(b) + ">" : QByteArray(1, c);
-    }
-    return out;
-}
-
-QByteArray Hex4(int value)
-{
-    return QByteArray::number(value, 16).toUpper().rightJustified(4, '0');
-}
-
 // The host writes its "{" about 10 ms apart; this much quiet ends the burst.
 constexpr int SyncQuietMs = 30;
-// Gap between a --bad-reply text and its reply, so each is a read of its own.
-constexpr int BadReplyGapMs = 5;
 
 void WriteFailed(const QString &path, const QString &why)
 {
@@ -145,7 +130,7 @@ void Simulator::OnFrames(const QByteArray &bytes)
     for (const Frame &frame : m_parser.Feed(bytes)) {
         if (m_options.verbose) {
             const QByteArray word = frame.isShort ? "<20>" + frame.word : frame.word;
-            Log("got " + Readable("\x01" + word + (frame.hasParam ? "\x02" + frame.param : QByteArray()) + "\x04"));
+            Log("got " + EscapeBytes("\x01" + word + (frame.hasParam ? "\x02" + frame.param : QByteArray()) + "\x04"));
         }
         if (Device::EntersBootLoader(frame)) {
             // The host waits before its first "{", so nothing of the
@@ -160,7 +145,7 @@ void Simulator::OnFrames(const QByteArray &bytes)
         if (m_options.silent)
             continue;
         if (m_options.verbose)
-            Log("reply " + Readable(reply));
+            Log("reply " + EscapeBytes(reply));
         const QByteArray once = m_options.garbage + reply;
         Send(m_options.doubled ? once + once : once);
         m_replyFrames += m_options.doubled ? 2 : 1;
@@ -172,13 +157,13 @@ void Simulator::OnSampleEvents()
     const SampleArea &samples = m_device.samples;
     for (const SampleArea::Event &event : m_device.samples.TakeEvents()) {
         if (event.kind == SampleArea::Event::Rejected) {
-            Log("bad line " + Hex4(event.index));
+            Log("bad line " + Hex4(event.index).toLatin1());
             continue;
         }
         if (event.kind == SampleArea::Event::Selected)
             Log("area " + samples.Area());
         else if (m_options.verbose)
-            Log("sample " + Hex4(event.index));
+            Log("sample " + Hex4(event.index).toLatin1());
         if (m_options.samples.isEmpty())
             continue;
         // A new area empties the file, every line adds its bytes.
@@ -239,43 +224,17 @@ void Simulator::SendBootReply(char reply)
     if (badFirst)
         Transmit(m_options.badReply);
     // Behind a text, or behind a reply that still waits for its gap.
-    if (badFirst || !m_delayed.isEmpty()) {
-        m_delayed += reply;
-        QTimer::singleShot(BadReplyGapMs, Qt::PreciseTimer, this, &Simulator::SendNextDelayed);
-        return;
-    }
+    if (badFirst || !m_delayed.IsEmpty())
+        return m_delayed.Push(QByteArray(1, reply));
     Transmit(QByteArray(1, reply));
-}
-
-void Simulator::SendNextDelayed()
-{
-    if (m_delayed.isEmpty())
-        return;
-    Transmit(m_delayed.left(1));
-    m_delayed.remove(0, 1);
 }
 
 void Simulator::Send(const QByteArray &reply)
 {
-    if (!m_options.split) {
+    if (m_options.split)
+        m_split.Push(reply);
+    else
         Transmit(reply);
-        return;
-    }
-    const bool idle = m_splitQueue.isEmpty();
-    m_splitQueue += reply;
-    if (idle)
-        SendNextSplitByte();
-}
-
-void Simulator::SendNextSplitByte()
-{
-    if (m_splitQueue.isEmpty())
-        return;
-    Transmit(m_splitQueue.left(1));
-    m_splitQueue.remove(0, 1);
-    // A short gap, so the other side really sees one byte per read.
-    if (!m_splitQueue.isEmpty())
-        QTimer::singleShot(1, Qt::PreciseTimer, this, &Simulator::SendNextSplitByte);
 }
 
 } // namespace kv7::sim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/BootLoader.h"
+#include "sim/ByteQueue.h"
 #include "sim/Device.h"
 #include "sim/FrameParser.h"
 #include "sim/PtyPort.h"
@@ -39,6 +40,9 @@ signals:
     void OutputFailed(int error);
 
 private:
+    // Gap between a --bad-reply text and its reply, so each is a read of its own.
+    static constexpr int BadReplyGapMs = 5;
+
     void OnReceived(const QByteArray &bytes);
     void OnFrames(const QByteArray &bytes);
     void OnSampleEvents();
@@ -46,11 +50,9 @@ private:
     void LogBootNote(const BootLoader::Note &note);
     void SaveImage();
     void SendBootReply(char reply);
-    void SendNextDelayed();
     void Send(const QByteArray &reply);
     // To the port, or onto the paced line with --wire.
     void Transmit(const QByteArray &bytes);
-    void SendNextSplitByte();
     void Log(const QByteArray &line);
     void StartStream();
     void StreamDue();
@@ -60,13 +62,15 @@ private:
     std::unique_ptr<WireLine> m_wire;
     FrameParser m_parser;
     Device m_device;
-    QByteArray m_splitQueue;
+    // --split: a short gap between bytes, so each is a read of its own.
+    ByteQueue m_split{[this](const QByteArray &b) { Transmit(b); }, 0, 1};
     // Set while the boot loader has the line.
     std::unique_ptr<BootLoader> m_boot;
     QTimer m_quiet;
     int m_bootReplies = 0;
-    // Boot replies that wait behind their --bad-reply text.
-    QByteArray m_delayed;
+    // Boot replies that wait behind their --bad-reply text, each a read of
+    // its own.
+    ByteQueue m_delayed{[this](const QByteArray &b) { Transmit(b); }, BadReplyGapMs, BadReplyGapMs};
     // --stream: the units due by the clock, and the reply frames sent.
     std::unique_ptr<ReplyStream> m_stream;
     QTimer m_streamTimer;

@@ -1,3 +1,4 @@
+#include "sim/ByteQueue.h"
 #include "sim/PtyPort.h"
 #include "sim/WireLine.h"
 #include "sim/WirePacer.h"
@@ -70,6 +71,19 @@ private slots:
         for (const qint64 n : writes)
             wire ? line.Send(QByteArray(n, 'x')) : port.Write(QByteArray(n, 'x'));
         QCOMPARE(wire ? line.Dropped() : port.Dropped(), dropped);
+    }
+
+    // --split and --bad-reply: one byte a write, the first at once or after
+    // its gap, each read on its own.
+    void queuedBytesGoOneAtATime()
+    {
+        QByteArrayList sent;
+        ByteQueue split([&sent](const QByteArray &b) { sent << b; }, 0, 1);
+        ByteQueue delayed([&sent](const QByteArray &b) { sent << b; }, 5, 5);
+        split.Push("ab");
+        delayed.Push("c");
+        QCOMPARE(sent, QByteArrayList{"a"});
+        QTRY_COMPARE(sent, (QByteArrayList{"a", "b", "c"}));
     }
 };
 
