@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/CommandTable.h"
 #include "protocol/ReplyDecoder.h"
 #include "protocol/RxBuffer.h"
 
@@ -121,7 +122,7 @@ public:
     QLabel *Label4 = nullptr;
     RealProgressBar *ProgressBar1 = nullptr;
     QPushButton *Command3 = nullptr;
-    std::array<QPushButton *, 37> Command1{};
+    std::array<QPushButton *, Buttons::Count> Command1{};
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
 

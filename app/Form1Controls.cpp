@@ -20,52 +20,6 @@ namespace kv7 {
 
 namespace {
 
-struct ButtonPlace {
-    const char *caption;
-    int left, top, width, height;
-};
-
-// Command1(0..36), by index.
-constexpr ButtonPlace kCommand1[37] = {
-    {"1.2.7 Get Version", 4800, 5160, 1635, 315},
-    {"1.2.8 Get Battery", 4800, 5520, 1635, 315},
-    {"1.2.9 Get Sound file hdr", 180, 5760, 2115, 315},
-    {"Get Gains", 9900, 1140, 975, 315},
-    {"Recaller 1", 6540, 6540, 1035, 315},
-    {"1.2.1 Play Sample 1 (PA)", 6540, 60, 2115, 315},
-    {"1.2.x Send String", 6540, 6180, 2115, 315},
-    {"1.2.3 Play Sample/Duration", 6540, 2940, 2115, 315},
-    {"Set All", 9900, 2580, 975, 315},
-    {"Recaller 2", 7620, 6540, 1035, 315},
-    {"1.2.4 Stop Sound (Pa)", 6540, 780, 2115, 315},
-    {"(Pb)", 8760, 780, 735, 315},
-    {"(K0)", 9600, 780, 735, 315},
-    {"(K1)", 8760, 60, 735, 315},
-    {"1.2.2 Play Sample 2 (PB)", 6540, 420, 2115, 315},
-    {"1.2.10 Set Chrono Inp", 6540, 3660, 2115, 315},
-    {"1.2.11 Get Chrono Inp", 6540, 3300, 2115, 315},
-    {"1.2.12 Enable Ready msg", 6540, 4020, 2115, 315},
-    {"1.2.12 Disable Ready msg", 8760, 4020, 2115, 315},
-    {"1.2.12 Enable Start msg", 6540, 4380, 2115, 315},
-    {"1.2.12 Disable Start msg", 8760, 4380, 2115, 315},
-    {"1.2.12 Enable Talk msg", 6540, 4740, 2115, 315},
-    {"1.2.12 Disable Talk msg", 8760, 4740, 2115, 315},
-    {"Enable Power Amp", 6540, 5100, 2115, 315},
-    {"Disable Power Amp", 8760, 5100, 2115, 315},
-    {"Start N.O.", 6540, 5460, 2115, 315},
-    {"Start N.C.", 8760, 5460, 2115, 315},
-    {"Flash N.O.", 6540, 5820, 2115, 315},
-    {"Flash N.C.", 8760, 5820, 2115, 315},
-    {"Save Settings To Flash", 6540, 7200, 2115, 315},
-    {"Set Device Baudrate", 180, 5340, 2115, 315},
-    {"Erase Sample Area", 180, 6120, 2115, 315},
-    {"Upload Sample", 180, 6480, 2115, 315},
-    {"GSF 0..15", 2880, 5760, 1395, 315},
-    {"Recaller 3", 8760, 6540, 1035, 315},
-    {"Reset Rec.", 9840, 6540, 1035, 315},
-    {"Upload Firmware", 180, 6840, 2115, 315},
-};
-
 const char *const kGainToolTips[8] = {"MIC GAIN", "SPEAKER OUT", "LINE OUT", nullptr, nullptr, nullptr, "TEL IN", "TEL OUT"};
 
 template <typename W>
@@ -161,8 +115,8 @@ void Form1::CreateControls()
     Command3 = Button(this, "Command3", "Convert Wave", Twips(8340, 8010, 1215, 315));
     Command3->setEnabled(false);
 
-    for (int i = 0; i < 37; ++i) {
-        const ButtonPlace &b = kCommand1[i];
+    for (int i = 0; i < Buttons::Count; ++i) {
+        const ButtonSpec &b = ButtonAt(Buttons::Id(i));
         Command1[size_t(i)] = Button(this, "Command1", b.caption, Twips(b.left, b.top, b.width, b.height));
         Command1[size_t(i)]->setObjectName(QStringLiteral("Command1_%1").arg(i));
     }

@@ -27,7 +27,7 @@ int main(int argc, char *argv[])
         const double cpu0 = bench::CpuSeconds();
         QElapsedTimer clock;
         clock.start();
-        form.Command1_Click(3);
+        form.Command1_Click(Buttons::GetGains);
         const double wall = double(clock.nsecsElapsed()) / 1e9;
         const double cpu = bench::CpuSeconds() - cpu0;
         std::printf("run %d: %.3f s, CPU %.3f s = %.1f%% of one core, slider 8 at %d\n", run + 1, wall, cpu,

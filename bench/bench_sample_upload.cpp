@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
         const double cpu0 = bench::CpuSeconds();
         QElapsedTimer clock;
         clock.start();
-        link.form->Command1_Click(32);
+        link.form->Command1_Click(Buttons::UploadSample);
         const double wall = double(clock.nsecsElapsed()) / 1e9;
         const double cpu = bench::CpuSeconds() - cpu0;
         QFile got(received);

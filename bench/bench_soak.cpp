@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
         }
         QElapsedTimer run;
         run.start();
-        form.Command1_Click(3);
+        form.Command1_Click(Buttons::GetGains);
         longestRunMs = std::max(longestRunMs, run.elapsed());
         ++runs;
         if (clock.elapsed() >= nextReport) {

@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
         const qint64 replies = form.Decoder.FramesTaken + (run == 0 ? 16 : 8);
         QElapsedTimer clock;
         clock.start();
-        form.Command1_Click(3);
+        form.Command1_Click(Buttons::GetGains);
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         // The run ends by its ticks; the last replies may still be on the line.
         const bool taken = test::WaitUntil([&] { return form.Decoder.FramesTaken >= replies; }, 5000);

@@ -45,7 +45,7 @@ bool Run(int baud, int kib)
     const int lines = size / 32 + 1;
     QElapsedTimer clock;
     clock.start();
-    link.form->Command1_Click(32);
+    link.form->Command1_Click(Buttons::UploadSample);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     const bench::WireFigures wire = bench::WireFigures::Of(link.sim);
     QFile got(received);

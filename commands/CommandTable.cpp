@@ -3,13 +3,23 @@
 #include "protocol/Conversions.h"
 #include "protocol/Frame.h"
 
+#include <iterator>
+
 namespace kv7 {
 
 namespace {
 
+using In = const CommandInputs &;
+
 Command Single(const QByteArray &frame)
 {
     return {Command::Single, {frame}, {}};
+}
+
+// A word with a fixed parameter.
+Command Fixed(const char *word, const char *param)
+{
+    return Single(CommandFrame(QString::fromLatin1(word), QString::fromLatin1(param)));
 }
 
 Command Paced(int first, int last, const QString &word, QString (*param)(int))
@@ -23,55 +33,93 @@ Command Paced(int first, int last, const QString &word, QString (*param)(int))
 QString LoopNumber(int n) { return QString::number(n); }
 QString LoopN2(int n) { return N2(double(n)); }
 
+using namespace Buttons;
+
+// Each button once: caption, design place (left, top, width, height in
+// twips) and its command.
+constexpr ButtonSpec kButtons[] = {
+    {GetVersion, "1.2.7 Get Version", 4800, 5160, 1635, 315,
+     [](In) { return Single(CommandFrame(QStringLiteral("GV "))); }},
+    {GetBattery, "1.2.8 Get Battery", 4800, 5520, 1635, 315,
+     [](In) { return Single(CommandFrame(QStringLiteral("GB "))); }},
+    {GetSoundFileHeader, "1.2.9 Get Sound file hdr", 180, 5760, 2115, 315,
+     [](In in) { return Single(CommandFrame(QStringLiteral("GS "), N2(in.soundFile))); }},
+    {GetGains, "Get Gains", 9900, 1140, 975, 315,
+     [](In) { return Paced(1, 8, QStringLiteral("GAV"), LoopNumber); }},
+    {Recaller1, "Recaller 1", 6540, 6540, 1035, 315, [](In) { return Fixed("RCL", "1"); }},
+    {PlaySample1, "1.2.1 Play Sample 1 (PA)", 6540, 60, 2115, 315, [](In) { return Single(ShortFrame("PA")); }},
+    // Sent exactly as typed; an empty parameter box means no STX.
+    {SendString, "1.2.x Send String", 6540, 6180, 2115, 315,
+     [](In in) {
+         return Single(in.sendParam.isEmpty() ? CommandFrame(in.sendWord) : CommandFrame(in.sendWord, in.sendParam));
+     }},
+    {PlaySampleDuration, "1.2.3 Play Sample/Duration", 6540, 2940, 2115, 315,
+     [](In in) {
+         return Single(CommandFrame(QStringLiteral("PS "), N2(in.sample) + N3(in.duration) +
+                                                               (in.trigStart ? QStringLiteral("1") : QString())));
+     }},
+    {SetAll, "Set All", 9900, 2580, 975, 315,
+     [](In) { return Command{Command::Message, {}, QStringLiteral("Set all")}; }},
+    {Recaller2, "Recaller 2", 7620, 6540, 1035, 315, [](In) { return Fixed("RCL", "2"); }},
+    {StopSound, "1.2.4 Stop Sound (Pa)", 6540, 780, 2115, 315, [](In) { return Single(ShortFrame("Pa")); }},
+    {StopSoundB, "(Pb)", 8760, 780, 735, 315, [](In) { return Single(ShortFrame("Pb")); }},
+    {K0, "(K0)", 9600, 780, 735, 315, [](In) { return Single(ShortFrame("K0")); }},
+    {K1, "(K1)", 8760, 60, 735, 315, [](In) { return Single(ShortFrame("K1")); }},
+    {PlaySample2, "1.2.2 Play Sample 2 (PB)", 6540, 420, 2115, 315, [](In) { return Single(ShortFrame("PB")); }},
+    {SetChronoInput, "1.2.10 Set Chrono Inp", 6540, 3660, 2115, 315,
+     [](In in) {
+         return Single(CommandFrame(QStringLiteral("IS "), QLatin1Char('0') + N2(in.chronoInput) + N3(in.chronoTime)));
+     }},
+    {GetChronoInput, "1.2.11 Get Chrono Inp", 6540, 3300, 2115, 315, [](In) { return Fixed("GIS", "0"); }},
+    {EnableReadyMessage, "1.2.12 Enable Ready msg", 6540, 4020, 2115, 315, [](In) { return Fixed("AME", "READY"); }},
+    {DisableReadyMessage, "1.2.12 Disable Ready msg", 8760, 4020, 2115, 315, [](In) { return Fixed("AMD", "READY"); }},
+    {EnableStartMessage, "1.2.12 Enable Start msg", 6540, 4380, 2115, 315, [](In) { return Fixed("AME", "START"); }},
+    {DisableStartMessage, "1.2.12 Disable Start msg", 8760, 4380, 2115, 315, [](In) { return Fixed("AMD", "START"); }},
+    {EnableTalkMessage, "1.2.12 Enable Talk msg", 6540, 4740, 2115, 315, [](In) { return Fixed("AME", "TALK"); }},
+    {DisableTalkMessage, "1.2.12 Disable Talk msg", 8760, 4740, 2115, 315, [](In) { return Fixed("AMD", "TALK"); }},
+    {EnablePowerAmp, "Enable Power Amp", 6540, 5100, 2115, 315, [](In) { return Fixed("PA ", "1"); }},
+    {DisablePowerAmp, "Disable Power Amp", 8760, 5100, 2115, 315, [](In) { return Fixed("PA ", "0"); }},
+    {StartNormallyOpen, "Start N.O.", 6540, 5460, 2115, 315, [](In) { return Fixed("CO ", "SNO"); }},
+    {StartNormallyClosed, "Start N.C.", 8760, 5460, 2115, 315, [](In) { return Fixed("CO ", "SNC"); }},
+    {FlashNormallyOpen, "Flash N.O.", 6540, 5820, 2115, 315, [](In) { return Fixed("CO ", "FNO"); }},
+    {FlashNormallyClosed, "Flash N.C.", 8760, 5820, 2115, 315, [](In) { return Fixed("CO ", "FNC"); }},
+    {SaveSettings, "Save Settings To Flash", 6540, 7200, 2115, 315, [](In) { return Fixed("SAV", "1"); }},
+    {SetDeviceBaud, "Set Device Baudrate", 180, 5340, 2115, 315,
+     [](In in) { return Single(CommandFrame(QStringLiteral("&SB"), Fit(in.deviceBaud, 6, QLatin1Char(' ')))); }},
+    {EraseSampleArea, "Erase Sample Area", 180, 6120, 2115, 315,
+     [](In in) { return Single(CommandFrame(QStringLiteral("&DA"), Fit(in.eraseArea, 2, QLatin1Char(' ')))); }},
+    {UploadSample, "Upload Sample", 180, 6480, 2115, 315, [](In) { return Command{Command::SampleUpload, {}, {}}; }},
+    {GetSoundFiles, "GSF 0..15", 2880, 5760, 1395, 315,
+     [](In) { return Paced(0, 15, QStringLiteral("GS "), LoopN2); }},
+    {Recaller3, "Recaller 3", 8760, 6540, 1035, 315, [](In) { return Fixed("RCL", "3"); }},
+    {ResetRecaller, "Reset Rec.", 9840, 6540, 1035, 315, [](In) { return Fixed("RCL", "R"); }},
+    {UploadFirmware, "Upload Firmware", 180, 6840, 2115, 315,
+     [](In) { return Command{Command::FirmwareUpload, {}, {}}; }},
+};
+
+constexpr bool EachRowAtItsIndex()
+{
+    for (int i = 0; i < Count; ++i)
+        if (kButtons[i].id != i)
+            return false;
+    return true;
+}
+
+static_assert(std::size(kButtons) == Count, "one row for each button");
+static_assert(EachRowAtItsIndex(), "the rows in the order of Buttons::Id");
+
 } // namespace
+
+const ButtonSpec &ButtonAt(Buttons::Id id)
+{
+    return kButtons[id];
+}
 
 Command CommandFor(int index, const CommandInputs &in)
 {
-    const QString GS = QStringLiteral("GS ");
-    switch (index) {
-    case 0: return Single(CommandFrame(QStringLiteral("GV ")));
-    case 1: return Single(CommandFrame(QStringLiteral("GB ")));
-    case 2: return Single(CommandFrame(GS, N2(in.soundFile)));
-    case 3: return Paced(1, 8, QStringLiteral("GAV"), LoopNumber);
-    case 4: return Single(CommandFrame(QStringLiteral("RCL"), QStringLiteral("1")));
-    case 5: return Single(ShortFrame("PA"));
-    case 6:
-        // Sent exactly as typed; an empty parameter box means no STX.
-        return Single(in.sendParam.isEmpty() ? CommandFrame(in.sendWord) : CommandFrame(in.sendWord, in.sendParam));
-    case 7:
-        return Single(CommandFrame(QStringLiteral("PS "), N2(in.sample) + N3(in.duration) +
-                                                               (in.trigStart ? QStringLiteral("1") : QString())));
-    case 8: return {Command::Message, {}, QStringLiteral("Set all")};
-    case 9: return Single(CommandFrame(QStringLiteral("RCL"), QStringLiteral("2")));
-    case 10: return Single(ShortFrame("Pa"));
-    case 11: return Single(ShortFrame("Pb"));
-    case 12: return Single(ShortFrame("K0"));
-    case 13: return Single(ShortFrame("K1"));
-    case 14: return Single(ShortFrame("PB"));
-    case 15: return Single(CommandFrame(QStringLiteral("IS "), QLatin1Char('0') + N2(in.chronoInput) + N3(in.chronoTime)));
-    case 16: return Single(CommandFrame(QStringLiteral("GIS"), QStringLiteral("0")));
-    case 17: return Single(CommandFrame(QStringLiteral("AME"), QStringLiteral("READY")));
-    case 18: return Single(CommandFrame(QStringLiteral("AMD"), QStringLiteral("READY")));
-    case 19: return Single(CommandFrame(QStringLiteral("AME"), QStringLiteral("START")));
-    case 20: return Single(CommandFrame(QStringLiteral("AMD"), QStringLiteral("START")));
-    case 21: return Single(CommandFrame(QStringLiteral("AME"), QStringLiteral("TALK")));
-    case 22: return Single(CommandFrame(QStringLiteral("AMD"), QStringLiteral("TALK")));
-    case 23: return Single(CommandFrame(QStringLiteral("PA "), QStringLiteral("1")));
-    case 24: return Single(CommandFrame(QStringLiteral("PA "), QStringLiteral("0")));
-    case 25: return Single(CommandFrame(QStringLiteral("CO "), QStringLiteral("SNO")));
-    case 26: return Single(CommandFrame(QStringLiteral("CO "), QStringLiteral("SNC")));
-    case 27: return Single(CommandFrame(QStringLiteral("CO "), QStringLiteral("FNO")));
-    case 28: return Single(CommandFrame(QStringLiteral("CO "), QStringLiteral("FNC")));
-    case 29: return Single(CommandFrame(QStringLiteral("SAV"), QStringLiteral("1")));
-    case 30: return Single(CommandFrame(QStringLiteral("&SB"), Fit(in.deviceBaud, 6, QLatin1Char(' '))));
-    case 31: return Single(CommandFrame(QStringLiteral("&DA"), Fit(in.eraseArea, 2, QLatin1Char(' '))));
-    case 32: return {Command::SampleUpload, {}, {}};
-    case 33: return Paced(0, 15, GS, LoopN2);
-    case 34: return Single(CommandFrame(QStringLiteral("RCL"), QStringLiteral("3")));
-    case 35: return Single(CommandFrame(QStringLiteral("RCL"), QStringLiteral("R")));
-    case 36: return {Command::FirmwareUpload, {}, {}};
-    default: return {};
-    }
+    if (index < 0 || index >= Buttons::Count)
+        return {};
+    return kButtons[index].command(in);
 }
 
 } // namespace kv7

@@ -27,6 +27,61 @@ struct Command {
     QString message;
 };
 
+// The Command1 buttons, by their index in the window's control array.
+namespace Buttons {
+enum Id : int {
+    GetVersion,
+    GetBattery,
+    GetSoundFileHeader,
+    GetGains,
+    Recaller1,
+    PlaySample1,
+    SendString,
+    PlaySampleDuration,
+    SetAll,
+    Recaller2,
+    StopSound,
+    StopSoundB,
+    K0,
+    K1,
+    PlaySample2,
+    SetChronoInput,
+    GetChronoInput,
+    EnableReadyMessage,
+    DisableReadyMessage,
+    EnableStartMessage,
+    DisableStartMessage,
+    EnableTalkMessage,
+    DisableTalkMessage,
+    EnablePowerAmp,
+    DisablePowerAmp,
+    StartNormallyOpen,
+    StartNormallyClosed,
+    FlashNormallyOpen,
+    FlashNormallyClosed,
+    SaveSettings,
+    SetDeviceBaud,
+    EraseSampleArea,
+    UploadSample,
+    GetSoundFiles,
+    Recaller3,
+    ResetRecaller,
+    UploadFirmware,
+    Count
+};
+} // namespace Buttons
+
+// A button's caption, its place in twips and what a click on it does.
+struct ButtonSpec {
+    Buttons::Id id;
+    const char *caption;
+    int left, top, width, height;
+    Command (*command)(const CommandInputs &in);
+};
+
+const ButtonSpec &ButtonAt(Buttons::Id id);
+
+// None for an index that names no button.
 Command CommandFor(int index, const CommandInputs &in);
 
 } // namespace kv7

@@ -33,7 +33,7 @@ bool ComeBack(SimLink &link)
     emit link.form->cmbCommPort->activated(0);
     if (!link.serial->PortOpen())
         return false;
-    link.form->Command1_Click(0); // "Get Version"
+    link.form->Command1_Click(Buttons::GetVersion);
     return test::WaitUntil([&] { return link.form->Text2->text().contains(QStringLiteral("KV7-SIM")); }, 5000);
 }
 
@@ -74,7 +74,7 @@ private slots:
         } else {
             // "Get Gains" sends 8 frames 50 ms apart; the sample upload 2048 lines.
             QTimer::singleShot(150, [&] { link.sim.Stop(); });
-            link.form->Command1_Click(during == "paced" ? 3 : 32);
+            link.form->Command1_Click(during == "paced" ? Buttons::GetGains : Buttons::UploadSample);
         }
         QVERIFY(test::WaitUntil([&] { return !link.messages.texts.isEmpty() && !link.form->UploadActive(); }, 5000));
         QCOMPARE(link.messages.texts, QStringList{message});
@@ -82,7 +82,7 @@ private slots:
         QVERIFY(!link.serial->PortOpen());
         QVERIFY(!link.form->Sample().Running());
         QVERIFY(!link.form->ProgressBar1->isVisibleTo(link.form.get()));
-        QVERIFY(link.form->Command1[36]->isEnabled());
+        QVERIFY(link.form->Command1[Buttons::UploadFirmware]->isEnabled());
         QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(ComeBack(link));
         QCOMPARE(link.messages.texts.size(), 1);
@@ -125,9 +125,9 @@ private slots:
                 link.form->close();
         });
         if (operation == "paced")
-            link.form->Command1_Click(3);
+            link.form->Command1_Click(Buttons::GetGains);
         else if (operation == "sample")
-            link.form->Command1_Click(32); // waits for an area reply that never comes
+            link.form->Command1_Click(Buttons::UploadSample); // waits for an area reply that never comes
         else
             link.form->StartUpload(); // the silent boot loader never answers
         returned = true;

@@ -23,7 +23,7 @@ private slots:
         Link link;
         QVERIFY(link.Start({QStringLiteral("--gains"), QStringLiteral("10,20,30,40,50,60,70,127")}));
         QCOMPARE(link.serial->CommPort(), link.sim.Port());
-        link.form->Command1_Click(3);
+        link.form->Command1_Click(Buttons::GetGains);
         for (int i = 0; i < 8; ++i) {
             const int expected = i == 7 ? 127 : 10 * (i + 1);
             QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[size_t(i)]->Gain(), expected, 5000);

@@ -72,7 +72,7 @@ private slots:
         QVERIFY(test::WriteFile(path, sample));
         link.form->Text15->setText(path);
         link.form->Text14->setText(QStringLiteral("3"));
-        link.form->Command1_Click(32);
+        link.form->Command1_Click(Buttons::UploadSample);
         QVERIFY(link.messages.texts.isEmpty());
         const QByteArray expected = sample + QByteArray(32 - sample.size() % 32, '\0');
         QTRY_COMPARE_WITH_TIMEOUT(test::ReadFile(received).size(), expected.size(), 5000);

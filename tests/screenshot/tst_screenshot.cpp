@@ -167,7 +167,7 @@ private slots:
             serial.Feed("\x06");
         QCOMPARE(form.ProgressBar1->Value(), 3.0);
         QVERIFY(form.ProgressBar1->isVisible());
-        QVERIFY(!form.Command1[36]->isEnabled());
+        QVERIFY(!form.Command1[Buttons::UploadFirmware]->isEnabled());
         QVERIFY(SaveIfChanged(QStringLiteral("upload.png"), Grab()));
         form.Timer2_Timer(); // the upload ends as a silent device's would
     }

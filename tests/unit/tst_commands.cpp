@@ -29,46 +29,46 @@ private slots:
         const auto row = [](int i, const char *box, const char *text, const QByteArray &wire) {
             QTest::addRow("%d %s=\"%s\"", i, box, text) << i << QString::fromLatin1(box) << QString::fromLatin1(text) << wire;
         };
-        row(0, "", "", QByteArray::fromHex("0147562004"));
-        row(1, "", "", B("\x01GB \x04"));
-        row(2, "soundFile", "7", B("\x01GS \x02" "07\x04"));
-        row(2, "soundFile", "123", B("\x01GS \x02" "123\x04"));
-        row(2, "soundFile", "", B("\x01GS \x02" "00\x04"));
-        row(4, "", "", B("\x01RCL\x02" "1\x04"));
-        row(5, "", "", QByteArray::fromHex("0114504104"));
-        row(6, "sendParam", "", B("\x01GAV\x04"));
-        row(6, "sendParam", " 3\x01", B("\x01GAV\x02 3\x01\x04"));
-        row(7, "trigStart", "1", B("\x01PS \x02" "010251\x04"));
-        row(7, "trigStart", "", B("\x01PS \x02" "01025\x04"));
-        row(9, "", "", B("\x01RCL\x02" "2\x04"));
-        row(10, "", "", QByteArray::fromHex("0114506104"));
-        row(11, "", "", B("\x01\x14Pb\x04"));
-        row(12, "", "", B("\x01\x14K0\x04"));
-        row(13, "", "", B("\x01\x14K1\x04"));
-        row(14, "", "", B("\x01\x14PB\x04"));
-        row(15, "", "", B("\x01IS \x02" "001025\x04"));
-        row(16, "", "", B("\x01GIS\x02" "0\x04"));
-        row(17, "", "", B("\x01" "AME\x02READY\x04"));
-        row(18, "", "", B("\x01" "AMD\x02READY\x04"));
-        row(19, "", "", B("\x01" "AME\x02START\x04"));
-        row(20, "", "", B("\x01" "AMD\x02START\x04"));
-        row(21, "", "", B("\x01" "AME\x02TALK\x04"));
-        row(22, "", "", B("\x01" "AMD\x02TALK\x04"));
-        row(23, "", "", B("\x01PA \x02" "1\x04"));
-        row(24, "", "", B("\x01PA \x02" "0\x04"));
-        row(25, "", "", B("\x01" "CO \x02SNO\x04"));
-        row(26, "", "", B("\x01" "CO \x02SNC\x04"));
-        row(27, "", "", B("\x01" "CO \x02" "FNO\x04"));
-        row(28, "", "", B("\x01" "CO \x02" "FNC\x04"));
-        row(29, "", "", B("\x01SAV\x02" "1\x04"));
-        row(30, "deviceBaud", "9600", B("\x01&SB\x02  9600\x04"));
-        row(30, "deviceBaud", " 115200 ", B("\x01&SB\x02" "115200\x04"));
-        row(30, "deviceBaud", "1152000", B("\x01&SB\x02" "152000\x04"));
-        row(31, "eraseArea", "5", B("\x01&DA\x02 5\x04"));
-        row(31, "eraseArea", "", B("\x01&DA\x02  \x04"));
-        row(31, "eraseArea", "123", B("\x01&DA\x02" "23\x04"));
-        row(34, "", "", B("\x01RCL\x02" "3\x04"));
-        row(35, "", "", B("\x01RCL\x02R\x04"));
+        row(Buttons::GetVersion, "", "", QByteArray::fromHex("0147562004"));
+        row(Buttons::GetBattery, "", "", B("\x01GB \x04"));
+        row(Buttons::GetSoundFileHeader, "soundFile", "7", B("\x01GS \x02" "07\x04"));
+        row(Buttons::GetSoundFileHeader, "soundFile", "123", B("\x01GS \x02" "123\x04"));
+        row(Buttons::GetSoundFileHeader, "soundFile", "", B("\x01GS \x02" "00\x04"));
+        row(Buttons::Recaller1, "", "", B("\x01RCL\x02" "1\x04"));
+        row(Buttons::PlaySample1, "", "", QByteArray::fromHex("0114504104"));
+        row(Buttons::SendString, "sendParam", "", B("\x01GAV\x04"));
+        row(Buttons::SendString, "sendParam", " 3\x01", B("\x01GAV\x02 3\x01\x04"));
+        row(Buttons::PlaySampleDuration, "trigStart", "1", B("\x01PS \x02" "010251\x04"));
+        row(Buttons::PlaySampleDuration, "trigStart", "", B("\x01PS \x02" "01025\x04"));
+        row(Buttons::Recaller2, "", "", B("\x01RCL\x02" "2\x04"));
+        row(Buttons::StopSound, "", "", QByteArray::fromHex("0114506104"));
+        row(Buttons::StopSoundB, "", "", B("\x01\x14Pb\x04"));
+        row(Buttons::K0, "", "", B("\x01\x14K0\x04"));
+        row(Buttons::K1, "", "", B("\x01\x14K1\x04"));
+        row(Buttons::PlaySample2, "", "", B("\x01\x14PB\x04"));
+        row(Buttons::SetChronoInput, "", "", B("\x01IS \x02" "001025\x04"));
+        row(Buttons::GetChronoInput, "", "", B("\x01GIS\x02" "0\x04"));
+        row(Buttons::EnableReadyMessage, "", "", B("\x01" "AME\x02READY\x04"));
+        row(Buttons::DisableReadyMessage, "", "", B("\x01" "AMD\x02READY\x04"));
+        row(Buttons::EnableStartMessage, "", "", B("\x01" "AME\x02START\x04"));
+        row(Buttons::DisableStartMessage, "", "", B("\x01" "AMD\x02START\x04"));
+        row(Buttons::EnableTalkMessage, "", "", B("\x01" "AME\x02TALK\x04"));
+        row(Buttons::DisableTalkMessage, "", "", B("\x01" "AMD\x02TALK\x04"));
+        row(Buttons::EnablePowerAmp, "", "", B("\x01PA \x02" "1\x04"));
+        row(Buttons::DisablePowerAmp, "", "", B("\x01PA \x02" "0\x04"));
+        row(Buttons::StartNormallyOpen, "", "", B("\x01" "CO \x02SNO\x04"));
+        row(Buttons::StartNormallyClosed, "", "", B("\x01" "CO \x02SNC\x04"));
+        row(Buttons::FlashNormallyOpen, "", "", B("\x01" "CO \x02" "FNO\x04"));
+        row(Buttons::FlashNormallyClosed, "", "", B("\x01" "CO \x02" "FNC\x04"));
+        row(Buttons::SaveSettings, "", "", B("\x01SAV\x02" "1\x04"));
+        row(Buttons::SetDeviceBaud, "deviceBaud", "9600", B("\x01&SB\x02  9600\x04"));
+        row(Buttons::SetDeviceBaud, "deviceBaud", " 115200 ", B("\x01&SB\x02" "115200\x04"));
+        row(Buttons::SetDeviceBaud, "deviceBaud", "1152000", B("\x01&SB\x02" "152000\x04"));
+        row(Buttons::EraseSampleArea, "eraseArea", "5", B("\x01&DA\x02 5\x04"));
+        row(Buttons::EraseSampleArea, "eraseArea", "", B("\x01&DA\x02  \x04"));
+        row(Buttons::EraseSampleArea, "eraseArea", "123", B("\x01&DA\x02" "23\x04"));
+        row(Buttons::Recaller3, "", "", B("\x01RCL\x02" "3\x04"));
+        row(Buttons::ResetRecaller, "", "", B("\x01RCL\x02R\x04"));
     }
     void buttonsSendExactBytes()
     {
@@ -90,23 +90,23 @@ private slots:
     void otherButtons()
     {
         const CommandInputs in;
-        const Command gains = CommandFor(3, in);
+        const Command gains = CommandFor(Buttons::GetGains, in);
         QCOMPARE(gains.kind, Command::Paced);
         QCOMPARE(gains.frames.size(), 8);
         QCOMPARE(gains.frames.first(), B("\x01GAV\x02" "1\x04"));
         QCOMPARE(gains.frames.last(), B("\x01GAV\x02" "8\x04"));
-        const Command gsf = CommandFor(33, in);
+        const Command gsf = CommandFor(Buttons::GetSoundFiles, in);
         QCOMPARE(gsf.frames.size(), 16);
         QCOMPARE(gsf.frames.first(), B("\x01GS \x02" "00\x04"));
         QCOMPARE(gsf.frames.last(), B("\x01GS \x02" "15\x04"));
-        QCOMPARE(CommandFor(8, in).kind, Command::Message);
-        QCOMPARE(CommandFor(8, in).message, QStringLiteral("Set all"));
-        QCOMPARE(CommandFor(32, in).kind, Command::SampleUpload);
-        QCOMPARE(CommandFor(36, in).kind, Command::FirmwareUpload);
-        QCOMPARE(CommandFor(37, in).kind, Command::None);
+        QCOMPARE(CommandFor(Buttons::SetAll, in).kind, Command::Message);
+        QCOMPARE(CommandFor(Buttons::SetAll, in).message, QStringLiteral("Set all"));
+        QCOMPARE(CommandFor(Buttons::UploadSample, in).kind, Command::SampleUpload);
+        QCOMPARE(CommandFor(Buttons::UploadFirmware, in).kind, Command::FirmwareUpload);
+        QCOMPARE(CommandFor(Buttons::Count, in).kind, Command::None);
         QCOMPARE(CommandFor(-1, in).kind, Command::None);
         // Text that Latin-1 cannot hold goes out as "?".
-        QCOMPARE(CommandFor(6, {"", QString::fromUtf16(u"\u20ac"), "", "", "", false, "", "", "", ""}).frames.first(),
+        QCOMPARE(CommandFor(Buttons::SendString, {"", QString::fromUtf16(u"\u20ac"), "", "", "", false, "", "", "", ""}).frames.first(),
                  B("\x01?\x04"));
     }
 

@@ -32,7 +32,7 @@ struct Upload : test::WindowRig {
             atMessages << QStringLiteral("%1 %2 %3 %4")
                               .arg(serial.PortOpen() ? "open" : "closed", serial.Settings(),
                                    form->UploadActive() ? "active" : "idle",
-                                   form->Command1[36]->isEnabled() ? "enabled" : "disabled");
+                                   form->Command1[Buttons::UploadFirmware]->isEnabled() ? "enabled" : "disabled");
         };
     }
 
@@ -85,7 +85,7 @@ private slots:
         QVERIFY(up.serial.writes.isEmpty());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
         QVERIFY(!up.form->UploadActive());
-        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
     }
 
     void startSwitchesToTheBootLoaderAndDisablesTheWindow()
@@ -112,7 +112,7 @@ private slots:
         QVERIFY(up.form->ProgressBar1->isVisibleTo(up.form.get()));
         QCOMPARE(up.form->ProgressBar1->Maximum(), 0.0078125);
         for (QWidget *control : std::initializer_list<QWidget *>{
-                 up.form->Command1[36], up.form->Command1[0], up.form->Command5, up.form->Command2[0],
+                 up.form->Command1[Buttons::UploadFirmware], up.form->Command1[Buttons::GetVersion], up.form->Command5, up.form->Command2[0],
                  up.form->Command2[1], up.form->Text5, up.form->Label1, up.form->VScroll1[7], up.form->Text1,
                  up.form->cmbCommPort, up.form->ProgressBar1})
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
@@ -156,7 +156,7 @@ private slots:
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
-        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
         QVERIFY(up.form->Command2[1]->isEnabled());
         QVERIFY(up.form->Label1->isEnabled());
         QVERIFY(!up.form->Command3->isEnabled());
@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(up.atMessages, QStringList{"open 115200,n,8,1 active disabled"});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
-        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
         QVERIFY(!up.form->Timer2->isActive());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
 
@@ -258,7 +258,7 @@ private slots:
         QCOMPARE(up.atMessages.value(0), QStringLiteral("closed 9600,n,8,1 idle enabled"));
         QVERIFY(!up.form->UploadActive());
         QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
-        QVERIFY(up.form->Command1[36]->isEnabled());
+        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
         QVERIFY(up.form->Timer1->isActive());
         QVERIFY(!up.form->Timer2->isActive());
         QVERIFY(!up.form->Firmware().StallTimer.isActive());

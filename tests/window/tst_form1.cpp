@@ -67,7 +67,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form));
         form->Command5->setFocus();
         QTest::keyClick(form->Command5, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form->Command1[5]);
+        QCOMPARE(QApplication::focusWidget(), form->Command1[Buttons::PlaySample1]);
     }
 
     void noiseStaysBoundedAndRepliesStillDecode()
@@ -107,7 +107,7 @@ private slots:
                                                               .arg(control->font().pointSizeF())));
             }
         }
-        QCOMPARE(checked.size(), 2 * (37 + 2 + 3 + 6 + 1));
+        QCOMPARE(checked.size(), 2 * (Buttons::Count + 2 + 3 + 6 + 1));
     }
 
     // Screen readers name every button by its caption; Space, Return and
@@ -117,12 +117,12 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         const QList<QPushButton *> buttons = rig.form->findChildren<QPushButton *>();
-        QCOMPARE(buttons.size(), 37 + 2 + 3);
+        QCOMPARE(buttons.size(), Buttons::Count + 2 + 3);
         for (QPushButton *button : buttons)
             QCOMPARE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), button->text());
         rig.form->show();
         for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
-            QTest::keyClick(rig.form->Command1[0], key);
+            QTest::keyClick(rig.form->Command1[Buttons::GetVersion], key);
         QCOMPARE(rig.serial.writes, QByteArrayList(3, "\x01GV \x04"));
     }
 
@@ -286,7 +286,7 @@ private slots:
         connect(rig.form->Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
         QList<int> at;
         rig.serial.onWrite = [&](const QByteArray &) { at.append(ticks); };
-        rig.form->Command1_Click(3);
+        rig.form->Command1_Click(Buttons::GetGains);
         QCOMPARE(rig.serial.writes.size(), 8);
         for (int n = 1; n <= 8; ++n)
             QCOMPARE(rig.serial.writes[n - 1], QByteArray("\x01GAV\x02") + QByteArray::number(n) + "\x04");
@@ -309,9 +309,9 @@ private slots:
             gsf << QByteArray("\x01GS \x02") + QByteArray::number(n).rightJustified(2, '0') + "\x04";
         for (int n = 2; n <= 8; ++n)
             gsf << QByteArray("\x01GAV\x02") + QByteArray::number(n) + "\x04";
-        QTest::newRow("GSF 0..15") << 33 << gsf;
+        QTest::newRow("GSF 0..15") << int(Buttons::GetSoundFiles) << gsf;
         QTest::newRow("Upload Firmware")
-            << 36 << (QByteArrayList{"\x01GAV\x02" "1\x04", "\x01$BT\x02\x04"} + QByteArrayList(10, "{"));
+            << int(Buttons::UploadFirmware) << (QByteArrayList{"\x01GAV\x02" "1\x04", "\x01$BT\x02\x04"} + QByteArrayList(10, "{"));
     }
     void buttonInAPacedRunsPause()
     {
@@ -327,7 +327,7 @@ private slots:
             if (!std::exchange(started, true))
                 QTimer::singleShot(0, rig.form.get(), [&] { rig.form->Command1_Click(button); });
         };
-        rig.form->Command1_Click(3);
+        rig.form->Command1_Click(Buttons::GetGains);
         QCOMPARE(rig.serial.writes, written);
     }
 
@@ -338,12 +338,12 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         rig.serial.loseAtWrite = 0;
-        rig.form->Command1_Click(0);
+        rig.form->Command1_Click(Buttons::GetVersion);
         const QString carryOn = QStringLiteral("Choose COM1 in the port list when the device is back.");
         QCOMPARE(rig.messages.texts, QStringList{"The connection to COM1 was lost."});
         QCOMPARE(rig.messages.details, QStringList{carryOn});
         QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("was lost")));
-        rig.form->Command1_Click(1);
+        rig.form->Command1_Click(Buttons::GetBattery);
         QCOMPARE(rig.messages.texts.value(1), QStringLiteral("The command <1>GB <4> was not sent."));
         QCOMPARE(rig.messages.details.value(1), QStringLiteral("The connection to COM1 was lost. ") + carryOn);
         // The speed chosen meanwhile is the one the port comes back at.
@@ -371,7 +371,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(rig.form->VScroll1[2]->Gain(), 30);
         QCOMPARE(rig.messages.texts.size(), 1);
-        rig.form->Command1_Click(0); // the user acts again
+        rig.form->Command1_Click(Buttons::GetVersion); // the user acts again
         QCOMPARE(rig.messages.texts.size(), 2);
     }
 
@@ -380,14 +380,14 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         rig.serial.failWritesFrom = 2;
-        rig.form->Command1_Click(33);
+        rig.form->Command1_Click(Buttons::GetSoundFiles);
         QCOMPARE(rig.serial.writes.size(), 2);
         QCOMPARE(rig.messages.texts.size(), 1);
         QVERIFY(rig.messages.texts[0].contains(QLatin1String("was not sent")));
         QCOMPARE(rig.messages.details[0], QStringLiteral("input/output error"));
         // A closed port: one message per click, and the window goes on.
         (void)rig.serial.SetPortOpen(false);
-        rig.form->Command1_Click(0);
+        rig.form->Command1_Click(Buttons::GetVersion);
         QCOMPARE(rig.messages.texts.size(), 2);
         QVERIFY(rig.messages.details[1].contains(QLatin1String("not open")));
     }
@@ -524,7 +524,7 @@ private slots:
                 QVERIFY2(!f.Command1[i]->geometry().intersects(f.Command1[j]->geometry()),
                          qPrintable(f.Command1[i]->text() + " / " + f.Command1[j]->text()));
         }
-        QCOMPARE(captions.size(), 37);
+        QCOMPARE(captions.size(), int(Buttons::Count));
     }
 };
 

@@ -75,7 +75,7 @@ private slots:
     {
         Sample s;
         s.form->Text14->setText(QStringLiteral("7"));
-        s.form->Command1[32]->click();
+        s.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(s.frames.value(0), QByteArray("\x01&PF\x02" "07\x04"));
         QCOMPARE(s.lines.size(), 2);
         QCOMPARE(s.progress, (QList<double>{0, 2, 1, 2}));
@@ -98,7 +98,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(int, lines);
         Sample s(QByteArray(size, '\x11'));
-        s.form->Command1[32]->click();
+        s.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(s.lines.size(), lines);
         if (lines > 0 && size % 32 == 0)
             QCOMPARE(s.lines.last(), QByteArray("00:20:") + s.lines.last().mid(6, 4) + ":" + QByteArray(64, '0'));
@@ -112,7 +112,7 @@ private slots:
         refused.areaReply = QByteArray("\x01R&PF\x02" "03;\x04");
         refused.form->Text14->setText(QStringLiteral("3"));
         refused.form->Text15->setText(QStringLiteral("/no/such/file"));
-        refused.form->Command1[32]->click();
+        refused.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(refused.WordsSent(), QByteArrayList{"&PF"});
         QCOMPARE(refused.messages.texts, QStringList{QStringLiteral(
             "The device refused sample area 03 (status <4>); nothing was sent.")});
@@ -121,13 +121,13 @@ private slots:
         Sample late;
         // cppcheck-suppress unreadVariable ; the write hook above reads it
         late.areaReply = QByteArray("\x01R&PF\x02" "01\x04\x01R&PF\x02" "01;0\x04");
-        late.form->Command1[32]->click();
+        late.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(late.lines.size(), 2);
 
         Sample silent;
         silent.areaReply.clear();
         silent.form->Sample().WaitLimitMs = 300; // the wait that runs out
-        silent.form->Command1[32]->click();
+        silent.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(silent.WordsSent(), QByteArrayList{"&PF"});
         QCOMPARE(silent.messages.texts, QStringList{QStringLiteral(
             "The sample upload stopped because the device did not answer the area selection.")});
@@ -135,7 +135,7 @@ private slots:
         // An area selection that cannot be written ends it at once.
         Sample closed;
         (void)closed.serial.SetPortOpen(false);
-        closed.form->Command1[32]->click();
+        closed.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(closed.messages.texts, QStringList{QStringLiteral("The command <1>&PF<2>01<4> was not sent.")});
     }
 
@@ -170,7 +170,7 @@ private slots:
         // cppcheck-suppress unreadVariable ; the write hook above reads it
         s.lineStatuses = statuses;
         s.form->Sample().WaitLimitMs = 300;
-        s.form->Command1[32]->click();
+        s.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(s.lines.size(), sent);
         QCOMPARE(s.messages.texts, text.isEmpty() ? QStringList() : QStringList{text});
         QCOMPARE(s.messages.details, text.isEmpty() ? QStringList() : QStringList{detail});
@@ -201,7 +201,7 @@ private slots:
             s.form->Text15->setText(file);
         {
             const test::WithoutFileOverride asAnyUser;
-            s.form->Command1[32]->click();
+            s.form->Command1[Buttons::UploadSample]->click();
         }
         if (detail.isEmpty()) {
             QVERIFY(s.lines.size() > 1);
@@ -220,9 +220,9 @@ private slots:
         s.onLine = [&] {
             if (std::exchange(tried, true))
                 return;
-            s.form->Command1[32]->click();
-            s.form->Command1[36]->click();
-            s.form->Command1[0]->click(); // "Get Version" still goes out
+            s.form->Command1[Buttons::UploadSample]->click();
+            s.form->Command1[Buttons::UploadFirmware]->click();
+            s.form->Command1[Buttons::GetVersion]->click(); // still goes out
             // The port and speed stay those the area was selected on.
             for (QComboBox *list : {s.form->cmbCommPort, s.form->Combo1}) {
                 QVERIFY(!list->isEnabled());
@@ -231,7 +231,7 @@ private slots:
                 QTest::keyClick(list, Qt::Key_Down);
             }
         };
-        s.form->Command1[32]->click();
+        s.form->Command1[Buttons::UploadSample]->click();
         QCOMPARE(s.WordsSent(), (QByteArrayList{"&PF", "&HX", "GV ", "&HX"}));
         QCOMPARE(s.serial.CommPort(), 1);
         QCOMPARE(s.serial.Settings(), QStringLiteral("9600,n,8,1"));

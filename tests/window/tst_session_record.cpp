@@ -54,13 +54,13 @@ private slots:
         QCOMPARE(rig.dialogs.saves, 1);
         QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0 - logging to ") + path);
         rig.form->Form_Load();
-        rig.form->Command1_Click(0); // "Get Version"
+        rig.form->Command1_Click(Buttons::GetVersion);
         rig.serial.Feed(QByteArray("\x01RGV \x02" "1.0<\xe9\x04"));
         rig.serial.loseAtWrite = int(rig.serial.writes.size());
-        rig.form->Command1_Click(0);
+        rig.form->Command1_Click(Buttons::GetVersion);
         QVERIFY(ChooseLogToFile(rig.form->Text1)); // checked: it stops
         QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0"));
-        rig.form->Command1_Click(1); // not in the log any more
+        rig.form->Command1_Click(Buttons::GetBattery); // not in the log any more
 
         const QStringList entries = Entries(path);
         QCOMPARE(entries.mid(1), (QStringList{
@@ -93,8 +93,8 @@ private slots:
         QVERIFY(rig.form->StartLog(pipe));
         ::close(fds[1]);
         ::close(fds[0]);
-        rig.form->Command1_Click(0);
-        rig.form->Command1_Click(1);
+        rig.form->Command1_Click(Buttons::GetVersion);
+        rig.form->Command1_Click(Buttons::GetBattery);
         QTRY_COMPARE(rig.messages.texts.size(), 2);
         QCOMPARE(rig.messages.texts[1], QStringLiteral("The session log %1 could not be written; it has stopped.").arg(pipe));
         QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0"));
