@@ -242,7 +242,7 @@ void Form1::Command1_Click(int index)
         StartUpload();
         break;
     case Command::SampleUpload:
-        if (!UploadRunning())
+        if (!AnyUploadRunning())
             RunSampleUpload();
         break;
     case Command::None:

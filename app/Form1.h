@@ -135,7 +135,7 @@ private:
 
     void CreateControls();
     // Only one upload at a time: each would take the line from the other.
-    bool UploadRunning() const;
+    bool AnyUploadRunning() const;
     // The sample upload, with the port and speed held for its whole run.
     void RunSampleUpload();
     // At once, the port closed first so the device and its lock are released.
