@@ -277,13 +277,12 @@ void Form1::RunPaced(const QByteArrayList &frames)
     for (const QByteArray &frame : frames) {
         if (!SendFrame(frame))
             return;
-        Decoder.WaitTicks = 5;
+        Decoder.Pause(5);
         // Sleeps until an event comes; the reply timer's ticks end the wait.
         // A firmware upload started meanwhile stops those ticks and ends the
         // run: the line is the boot loader's now, and the next write is
         // refused.
-        // cppcheck-suppress knownConditionTrueFalse ; the ticks count it down
-        while (Decoder.WaitTicks > 0 && !UploadActive())
+        while (Decoder.Paused() && !UploadActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }

@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(rig.form->Text13[2]->text(), QStringLiteral("64"));
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>P<4>"));
-        QCOMPARE(rig.form->Decoder.LastReply, QByteArray("\x01P\x04"));
+        QCOMPARE(rig.form->Decoder.LastReply(), QByteArray("\x01P\x04"));
     }
 
     // The lamp shows the status letter of each reply; letters compare exactly.
