@@ -73,10 +73,7 @@ void Form1::ConnectControls()
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3],
                             [this](const QByteArray &f) {
-                                // A slider moved by the user is an action of
-                                // the user's; an echo of a gain report is not.
-                                if (!m_inTick)
-                                    m_failureReported = false;
+                                m_failures.SliderMoved();
                                 return SendFrame(f);
                             },
                             this);
@@ -215,7 +212,7 @@ void Form1::Combo1_Click()
 
 void Form1::Command1_Click(int index)
 {
-    m_failureReported = false;
+    m_failures.UserActed();
     CommandInputs in;
     in.soundFile = Text11->text();
     in.sendWord = Text4[0]->text();
@@ -242,7 +239,7 @@ void Form1::Command1_Click(int index)
         StartUpload();
         break;
     case Command::SampleUpload:
-        if (!UploadRunning())
+        if (!AnyUploadRunning())
             RunSampleUpload();
         break;
     case Command::None:
@@ -256,19 +253,18 @@ bool Form1::SendFrame(const QByteArray &frame)
     if (UploadActive())
         return false;
     const SerialResult sent = m_serial.Output(frame);
-    if (sent.ok() || m_failureReported)
-        return sent.ok();
-    // Once until the user acts again: a run of failing writes, or of gain
-    // reports echoed to a closed port, is one failure to the user.
-    m_failureReported = true;
-    const QString text = QStringLiteral("The command %1 was not sent.").arg(Dump(frame));
-    const QString why = m_lostPort != 0 && !m_serial.PortOpen()
-                            ? QStringLiteral("The connection to %1 was lost. %2").arg(m_ports.Name(m_lostPort), CarryOn())
-                            : sent.error;
-    if (!m_inTick)
-        m_messages.Inform(text, why);
-    else // not inside the reply timer's tick: decoding goes on meanwhile
-        QMetaObject::invokeMethod(this, [this, text, why] { m_messages.Inform(text, why); }, Qt::QueuedConnection);
+    if (sent.ok())
+        return true;
+    const QString lost = m_lostPort != 0 && !m_serial.PortOpen()
+                             ? QStringLiteral("The connection to %1 was lost. %2").arg(m_ports.Name(m_lostPort), CarryOn())
+                             : QString();
+    if (const std::optional<FailurePolicy::Report> report = m_failures.WriteFailed(frame, sent.error, lost)) {
+        const auto tell = [this, report] { m_messages.Inform(report->text, report->detail); };
+        if (report->afterTick)
+            QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
+        else
+            tell();
+    }
     return false;
 }
 
@@ -277,13 +273,12 @@ void Form1::RunPaced(const QByteArrayList &frames)
     for (const QByteArray &frame : frames) {
         if (!SendFrame(frame))
             return;
-        Decoder.WaitTicks = 5;
+        Decoder.Pause(5);
         // Sleeps until an event comes; the reply timer's ticks end the wait.
         // A firmware upload started meanwhile stops those ticks and ends the
         // run: the line is the boot loader's now, and the next write is
         // refused.
-        // cppcheck-suppress knownConditionTrueFalse ; the ticks count it down
-        while (Decoder.WaitTicks > 0 && !UploadActive())
+        while (Decoder.Paused() && !UploadActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
@@ -326,9 +321,9 @@ void Form1::Timer1_Timer()
     const std::optional<QByteArray> frame = Decoder.Tick(RxBuffer);
     if (!frame)
         return;
-    m_inTick = true;
+    m_failures.TickStarted();
     ShowReply(*frame);
-    m_inTick = false;
+    m_failures.TickEnded();
 }
 
 void Form1::ShowReply(const QByteArray &frame)
@@ -363,7 +358,7 @@ void Form1::OnPortLost()
     UpdatePortToolTip();
     if (UploadActive())
         return m_firmware->PortLost(CarryOn());
-    m_failureReported = true;
+    m_failures.PortLost();
     m_messages.Inform(QStringLiteral("The connection to %1 was lost.").arg(m_ports.Name(m_lostPort)), CarryOn());
 }
 

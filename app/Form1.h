@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FailurePolicy.h"
 #include "commands/CommandTable.h"
 #include "protocol/ReplyDecoder.h"
 #include "protocol/RxBuffer.h"
@@ -136,7 +137,7 @@ private:
 
     void CreateControls();
     // Only one upload at a time: each would take the line from the other.
-    bool UploadRunning() const;
+    bool AnyUploadRunning() const;
     // The sample upload, with the port and speed held for its whole run.
     void RunSampleUpload();
     // At once, the port closed first so the device and its lock are released.
@@ -146,7 +147,8 @@ private:
     // A file to write the pane's text or the session log into; nothing when
     // the user cancels.
     std::optional<QString> AskSavePath(const QString &title, const QString &fileName);
-    // Writes one frame; a failure is reported and gives false.
+    // Writes one frame, none while a firmware upload holds the line; a
+    // failure gives false, and the failure policy says whether it is told.
     bool SendFrame(const QByteArray &frame);
     // Frame, five reply-timer ticks of pause, next frame; stops at a failed write.
     void RunPaced(const QByteArrayList &frames);
@@ -174,13 +176,10 @@ private:
     // The port whose open failure was just reported, so start-up does not
     // report the same failure twice.
     int m_reportedPort = 0;
-    // A failed write or a lost port has been reported: further failing
-    // writes say nothing more until the user acts again.
-    bool m_failureReported = false;
+    // Which failed writes the user is told of, and when.
+    FailurePolicy m_failures;
     // The port that went away by itself, until a port opens again.
     int m_lostPort = 0;
-    // The reply timer's tick is running: no message box may open in it.
-    bool m_inTick = false;
     GainPanel *m_gains = nullptr;
     std::unique_ptr<Host> m_host;
     FirmwareUpload *m_firmware = nullptr;

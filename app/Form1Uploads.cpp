@@ -54,14 +54,14 @@ bool Form1::UploadActive() const
     return m_firmware->UploadActive();
 }
 
-bool Form1::UploadRunning() const
+bool Form1::AnyUploadRunning() const
 {
     return UploadActive() || m_sample->Running();
 }
 
 void Form1::StartUpload()
 {
-    if (!UploadRunning())
+    if (!AnyUploadRunning())
         m_firmware->StartUpload(Text5->text());
 }
 

@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
         ++runs;
         if (clock.elapsed() >= nextReport) {
             std::printf("  %3lld s: RSS %.1f MiB, %d runs, %lld frames decoded\n", static_cast<long long>(clock.elapsed() / 1000), bench::RssMiB(),
-                        runs, static_cast<long long>(form.Decoder.FramesTaken));
+                        runs, static_cast<long long>(form.Decoder.FramesTaken()));
             std::fflush(stdout);
             nextReport += 60000;
         }
@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     (void)test::WaitUntil([] { return false; }, 2000);
     link.sim.Stop();
     const qint64 replies = Count(link.sim, QStringLiteral("replies "));
-    const qint64 decoded = form.Decoder.FramesTaken;
+    const qint64 decoded = form.Decoder.FramesTaken();
     const double rssEnd = bench::RssMiB();
     std::printf("RSS at end: %.1f MiB (%+.1f MiB; receive buffer and pane are bounded at 1 MiB each)\n", rssEnd,
                 rssEnd - rssStart);

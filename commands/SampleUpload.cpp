@@ -54,7 +54,7 @@ SampleUpload::Wait SampleUpload::WaitForReply(StatusOf statusOf, char *status)
     // The reply timer's ticks wake the loop at least every 10 ms.
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (const std::optional<char> found = statusOf(m_decoder.LastReply)) {
+        if (const std::optional<char> found = statusOf(m_decoder.LastReply())) {
             *status = *found;
             return Wait::Fitting;
         }
@@ -68,10 +68,9 @@ SampleUpload::Wait SampleUpload::WaitForReply(StatusOf statusOf, char *status)
 
 bool SampleUpload::Run(const QString &area, const QString &path)
 {
-    QByteArray &lastReply = m_decoder.LastReply;
     if (!m_send(SelectAreaFrame(area)))
         return false;
-    lastReply.clear();
+    m_decoder.ForgetLastReply();
     char status = 0;
     const Wait answered = WaitForReply(AreaStatus, &status);
     if (answered == Wait::PortLost)
@@ -117,7 +116,6 @@ bool SampleUpload::SendLines(const QString &path)
     const qint64 lines = size == 0 ? 0 : size / LineBytes + 1;
     m_host.ShowProgress(double(lines));
 
-    QByteArray &lastReply = m_decoder.LastReply;
     // Exhausted only once a read came back short; an empty file sends
     // nothing. Peeking, not the size, decides: files under /proc say 0.
     char first = 0;
@@ -133,7 +131,7 @@ bool SampleUpload::SendLines(const QString &path)
         }
         if (file.error() != QFileDevice::NoError)
             return Stop(cannot, file.errorString());
-        lastReply.clear();
+        m_decoder.ForgetLastReply();
         if (!m_send(SampleLineFrame(HexLine, index)))
             return false;
         char status = 0;

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t limitByte = in.Byte();
     kv7::RxBuffer rx(limitByte == 0 ? kv7::RxBuffer::DefaultLimit : qsizetype(limitByte) * 4);
     kv7::ReplyDecoder decoder;
-    decoder.WaitTicks = in.Byte();
+    decoder.Pause(in.Byte());
     // Repeating chunks lets a short input push enough bytes through a small
     // bound for the buffer to move its live bytes down.
     const int repeat = limitByte == 0 ? 1 : 1 + in.Byte() % 16;

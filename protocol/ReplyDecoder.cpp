@@ -27,11 +27,11 @@ std::optional<QByteArray> ReplyDecoder::Tick(RxBuffer &rx)
 {
     std::optional<QByteArray> frame = TakeFrame(rx);
     if (frame) {
-        LastReply = *frame;
-        ++FramesTaken;
+        m_lastReply = *frame;
+        ++m_framesTaken;
     }
-    if (WaitTicks > 0)
-        --WaitTicks;
+    if (m_waitTicks > 0)
+        --m_waitTicks;
     return frame;
 }
 

@@ -19,10 +19,20 @@ class ReplyDecoder {
 public:
     std::optional<QByteArray> Tick(RxBuffer &rx);
 
-    QByteArray LastReply;
-    qint16 WaitTicks = 0;
+    // The last frame taken, kept until the next one or until forgotten.
+    const QByteArray &LastReply() const { return m_lastReply; }
+    // A sender about to wait for the answer to its own frame.
+    void ForgetLastReply() { m_lastReply.clear(); }
+    // Paused for the next `ticks` ticks.
+    void Pause(qint16 ticks) { m_waitTicks = ticks; }
+    bool Paused() const { return m_waitTicks > 0; }
     // Frames taken since the start, for long-run checks.
-    qint64 FramesTaken = 0;
+    qint64 FramesTaken() const { return m_framesTaken; }
+
+private:
+    QByteArray m_lastReply;
+    qint16 m_waitTicks = 0;
+    qint64 m_framesTaken = 0;
 };
 
 } // namespace kv7

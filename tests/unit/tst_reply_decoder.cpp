@@ -44,17 +44,17 @@ private slots:
         RxBuffer rx;
         rx.Append(received);
         ReplyDecoder d;
-        d.WaitTicks = 3;
+        d.Pause(3);
         QByteArrayList got;
         QByteArray last;
         for (auto frame = d.Tick(rx); frame || got.size() < ticks.size(); frame = d.Tick(rx)) {
             got << frame.value_or("");
             last = frame.value_or(last);
-            QCOMPARE(d.LastReply, last); // kept until the next frame
+            QCOMPARE(d.LastReply(), last); // kept until the next frame
         }
         QCOMPARE(got, ticks);
         QCOMPARE(rx.Bytes(), left);
-        QCOMPARE(d.WaitTicks, qint16(std::max<qsizetype>(0, 2 - ticks.size())));
+        QCOMPARE(d.Paused(), ticks.size() < 2);
     }
 
     void dumpShowsControlCodes_data()

@@ -197,7 +197,7 @@ private slots:
                 kinds += good ? 'G' : uchar(f->at(1)) >= 0x80 ? 'B' : '?';
             }
         }
-        QCOMPARE(decoder.FramesTaken, stream.Frames());
+        QCOMPARE(decoder.FramesTaken(), stream.Frames());
         QCOMPARE(kinds.count('G'), 200);
         QCOMPARE(kinds.count('B'), 50);
     }
