@@ -1,7 +1,5 @@
 #include "firmware/FirmwareUpload.h"
 
-#include "protocol/ControlChars.h"
-#include "protocol/Frame.h"
 #include "commands/UploadHost.h"
 #include "serial/SerialControl.h"
 
@@ -9,19 +7,15 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <utility>
+
 namespace kv7 {
-
-namespace {
-
-const char *const TransferSettings = "115200,n,8,1";
-
-} // namespace
 
 FirmwareUpload::FirmwareUpload(SerialControl &serial, QTimer &timer2, UploadHost &host, QObject *parent)
     : QObject(parent), m_serial(serial), m_timer2(timer2), m_host(host)
 {
     StallTimer.setSingleShot(true);
-    StallTimer.setInterval(StallMs);
+    StallTimer.setInterval(FirmwareTransfer::StallMs);
     connect(&StallTimer, &QTimer::timeout, this, &FirmwareUpload::TimeOut);
 }
 
@@ -45,73 +39,78 @@ void FirmwareUpload::StartUpload(const QString &path)
         return m_host.Report(QStringLiteral("File %1 is empty. Aborting upload.").arg(path));
 
     Transfer.Begin(image);
-    m_host.ShowProgress(double(image.size()) / BlockTransfer::BlockSize);
-
-    const SerialResult boot = m_serial.Output(CommandFrame(QStringLiteral("$BT"), QString()));
-    if (!boot.ok()) {
+    m_host.ShowProgress(Transfer.Blocks());
+    m_startNote = QStringLiteral("firmware upload of %1: %2 bytes").arg(path).arg(image.size());
+    for (const FirmwareTransfer::Move &move : FirmwareTransfer::Opening()) {
+        const SerialResult done = Carry(move);
+        if (done.ok())
+            continue;
+        const QString text = FirmwareTransfer::EndText(FirmwareTransfer::Ending::NotStarted);
+        if (m_active)
+            return End({text, done.error, Ending::AfterEnable, true});
+        Transfer.End();
         m_host.HideProgress();
         // A port that went away has been reported once already.
-        if (!boot.lost)
-            m_host.Report(QStringLiteral("The firmware upload did not start."), boot.error);
+        if (!done.lost)
+            m_host.Report(text, done.error);
         return;
     }
-    m_framesSent = m_naks = 0;
-    m_host.Note(QStringLiteral("firmware upload of %1: %2 bytes").arg(path).arg(image.size()));
-    QThread::msleep(100);
-    m_host.SetControlsEnabled(false);
-    m_active = true;
-    m_timer2.start();
-
-    QString error;
-    if (!SwitchToTransfer(&error))
-        End({QStringLiteral("The firmware upload did not start."), error, Ending::AfterEnable, true});
 }
 
-bool FirmwareUpload::SwitchToTransfer(QString *error)
+SerialResult FirmwareUpload::Carry(const FirmwareTransfer::Move &move)
 {
-    (void)m_serial.SetPortOpen(false);
-    SavedSettings = m_serial.Settings();
-    SerialResult result = m_serial.SetSettings(QString::fromLatin1(TransferSettings));
-    if (result.ok())
-        result = m_serial.SetPortOpen(true);
-    for (int i = 0; result.ok() && i < 10; ++i) {
-        QThread::msleep(10);
-        result = m_serial.Output(QByteArray(1, SyncChar));
+    using Move = FirmwareTransfer::Move;
+    switch (move.kind) {
+    case Move::Write: {
+        const SerialResult written = m_serial.Output(move.bytes);
+        // The first write is the boot command: from here on the device is
+        // the boot loader's.
+        if (written.ok() && !m_startNote.isEmpty())
+            m_host.Note(std::exchange(m_startNote, QString()));
+        return written;
     }
-    *error = result.error;
-    return result.ok();
+    case Move::Pause:
+        QThread::msleep(static_cast<unsigned long>(move.ms));
+        return SerialResult::Ok();
+    case Move::StartLimit:
+        // The window's own timer keeps the start limit.
+        m_host.SetControlsEnabled(false);
+        m_active = true;
+        m_timer2.start();
+        return SerialResult::Ok();
+    case Move::ToTransferSpeed: {
+        (void)m_serial.SetPortOpen(false);
+        SavedSettings = m_serial.Settings();
+        const SerialResult set = m_serial.SetSettings(QString::fromLatin1(FirmwareTransfer::TransferSettings));
+        return set.ok() ? m_serial.SetPortOpen(true) : set;
+    }
+    }
+    return SerialResult::Ok();
 }
 
 void FirmwareUpload::OnReceive()
 {
-    const QByteArray reply = m_serial.Input();
-    // An upload being ended (its message may still be open) is deaf: a late
-    // reply must neither send a block nor arm the stall timer again.
-    if (m_ending)
-        return;
-    m_naks += int(reply.count(NAK));
-    const BlockTransfer::Step step = Transfer.Reply(reply);
+    const FirmwareTransfer::Step step = Transfer.Reply(m_serial.Input());
     if (!step.acted)
         return;
     m_timer2.stop();
     StallTimer.stop();
     if (step.finished)
-        return End({QStringLiteral("Finished uploading firmware and all is OK!"), {}, Ending::AfterRestore, true});
+        return End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::Finished), {}, Ending::AfterRestore, true});
     if (!step.write.isEmpty()) {
         const SerialResult sent = m_serial.Output(step.write);
         if (!sent.ok())
-            return End({QStringLiteral("The firmware upload stopped."), sent.error, Ending::AfterEnable, true});
+            return End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::Stopped), sent.error, Ending::AfterEnable,
+                        true});
         StallTimer.start();
-        if (step.write.size() == BlockTransfer::FrameSize)
-            ++m_framesSent;
     }
-    m_host.SetProgress(Transfer.Progress);
+    m_host.SetProgress(Transfer.Progress());
 }
 
 void FirmwareUpload::TimeOut()
 {
     // The message comes while the port is still at the transfer speed.
-    End({QStringLiteral("Firmware upload timeout."), {}, Ending::BeforeRestore, true});
+    End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::TimedOut), {}, Ending::BeforeRestore, true});
 }
 
 void FirmwareUpload::PortLost(const QString &why)
@@ -128,12 +127,13 @@ void FirmwareUpload::End(const Ending &ending)
     if (!m_active || m_ending)
         return;
     m_ending = true;
+    Transfer.End();
     m_timer2.stop();
     StallTimer.stop();
     m_host.Note(QStringLiteral("firmware upload ended: %1 %2 block frames sent, %3 NAKs seen")
                     .arg(ending.text)
-                    .arg(m_framesSent)
-                    .arg(m_naks));
+                    .arg(Transfer.FramesSent())
+                    .arg(Transfer.Naks()));
     // The time-out message comes while the port is still at the transfer speed.
     if (ending.messageAt == Ending::BeforeRestore)
         m_host.Report(ending.text, ending.detail);

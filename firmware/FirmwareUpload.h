@@ -1,6 +1,7 @@
 #pragma once
 
-#include "protocol/BlockTransfer.h"
+#include "protocol/FirmwareTransfer.h"
+#include "serial/SerialResult.h"
 
 #include <QObject>
 #include <QString>
@@ -17,8 +18,6 @@ class UploadHost;
 class FirmwareUpload : public QObject {
     Q_OBJECT
 public:
-    static constexpr int StallMs = 30000;
-
     // `timer2` bounds the wait for the device's first reply; its owner
     // calls TimeOut() when it fires.
     FirmwareUpload(SerialControl &serial, QTimer &timer2, UploadHost &host, QObject *parent = nullptr);
@@ -35,7 +34,7 @@ public:
     // An upload is under way: the line belongs to the boot loader.
     bool UploadActive() const { return m_active; }
 
-    BlockTransfer Transfer;
+    FirmwareTransfer Transfer;
     QString SavedSettings;
     // Bounds the wait for any reply once the device has answered; a silent
     // boot loader would otherwise leave the window disabled for good.
@@ -51,7 +50,8 @@ private:
         enum { BeforeRestore, AfterRestore, AfterEnable } messageAt;
         bool reopen;
     };
-    bool SwitchToTransfer(QString *error);
+    // One move of the opening; the boot command's success is noted.
+    SerialResult Carry(const FirmwareTransfer::Move &move);
     // Once per upload, whichever way comes first.
     void End(const Ending &ending);
 
@@ -60,9 +60,8 @@ private:
     UploadHost &m_host;
     bool m_active = false;
     bool m_ending = false;
-    // For the session log's verdict.
-    int m_framesSent = 0;
-    int m_naks = 0;
+    // The session log's line once the boot command is out.
+    QString m_startNote;
 };
 
 } // namespace kv7
