@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "serial/SerialSettings.h"
+
 #include <cstring>
 
 namespace kv7 {
@@ -23,8 +25,6 @@ const char *const HelpText =
     "\n"
     "The manual: man kv7-test; the user guide: share/doc/kv7-test/user-guide.md\n"
     "under the install prefix. The simulated device: man kv7-sim.\n";
-
-const char *const Speeds[] = {"300", "1200", "9600", "19200", "57600", "115200"};
 
 // Qt's standard options (QGuiApplication, QApplication and the X11
 // platform); Qt takes them with one dash or two.
@@ -90,7 +90,7 @@ CommandLine ParseCommandLine(int argc, const char *const argv[])
                 *ours = given;
         }
     }
-    if (!line.answer && !line.options.speed.empty() && !Listed(line.options.speed, Speeds))
+    if (!line.answer && !line.options.speed.empty() && !Listed(line.options.speed, OfferedSpeeds))
         line.answer = UsageError("speed '" + line.options.speed + "' is not one of 300, 1200, 9600, 19200, 57600, 115200");
     return line;
 }

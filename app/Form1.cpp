@@ -99,7 +99,7 @@ void Form1::Form_Load(const QString &port, const QString &speed, const QString &
         if (m_ports.PortExists(n))
             cmbCommPort->addItem(m_ports.Name(n), n);
     }
-    for (const char *baud : {"300", "1200", "9600", "19200", "57600", "115200"})
+    for (const char *baud : OfferedSpeeds)
         Combo1->addItem(QString::fromLatin1(baud));
     SelectSpeed(std::max(0, Combo1->findText(speed)));
 

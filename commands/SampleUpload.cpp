@@ -67,7 +67,7 @@ std::optional<SampleTransfer::Step> SampleUpload::Await(SampleTransfer &transfer
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         SampleTransfer::Step step = transfer.Reply(m_decoder.LastReply());
-        if (step.ended || step.wantsData || !step.write.isEmpty())
+        if (step.Moves())
             return step;
         // The loss has been reported; no reply can come.
         if (!m_serial.PortOpen())

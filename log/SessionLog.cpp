@@ -22,7 +22,7 @@ QString SessionLog::Open(const QString &path, const QString &header)
     m_fd = fd;
     m_path = path;
     // A header that cannot be written is the open's failure, not a later one.
-    QString why = Append(LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8()}));
+    QString why = Append(LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8(), {}}));
     if (!why.isEmpty())
         Close();
     return why;
@@ -35,11 +35,12 @@ void SessionLog::Close()
     m_fd = -1;
 }
 
-void SessionLog::Write(char mark, const QByteArray &bytes)
+void SessionLog::Write(LogEntry entry)
 {
     if (m_fd < 0)
         return;
-    const QString why = Append(LogLine({QDateTime::currentDateTime(), mark, bytes}));
+    entry.when = QDateTime::currentDateTime();
+    const QString why = Append(LogLine(entry));
     if (why.isEmpty())
         return;
     Close();

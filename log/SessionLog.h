@@ -26,14 +26,16 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     QString Path() const { return m_path; }
 
-    void Sent(const QByteArray &bytes) { Write(SentMark, bytes); }
-    void Received(const QByteArray &bytes) { Write(ReceivedMark, bytes); }
-    void Event(const QString &text) { Write(EventMark, text.toUtf8()); }
+    // `port` names the port on each entry when one log serves several.
+    void Sent(const QByteArray &bytes, const QByteArray &port = {}) { Write({{}, SentMark, bytes, port}); }
+    void Received(const QByteArray &bytes, const QByteArray &port = {}) { Write({{}, ReceivedMark, bytes, port}); }
+    void Event(const QString &text, const QByteArray &port = {}) { Write({{}, EventMark, text.toUtf8(), port}); }
 
     std::function<void(const QString &path, const QString &why)> onFailure;
 
 private:
-    void Write(char mark, const QByteArray &bytes);
+    // The entry at the current time.
+    void Write(LogEntry entry);
     // The whole line to the file; the reason it failed, empty when it went through.
     QString Append(const QByteArray &line);
 

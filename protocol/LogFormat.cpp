@@ -48,19 +48,34 @@ std::optional<QByteArray> UnescapeBytes(const QByteArray &text)
 
 QByteArray LogLine(const LogEntry &entry)
 {
-    return entry.when.toString(TimeFormat).toLatin1() + ' ' + entry.mark + ' ' + EscapeBytes(entry.bytes) + '\n';
+    QByteArray port;
+    // A space inside the name would end it early.
+    if (!entry.port.isEmpty())
+        port = EscapeBytes(entry.port).replace(' ', "<32>") + ' ';
+    return entry.when.toString(TimeFormat).toLatin1() + ' ' + port + entry.mark + ' ' + EscapeBytes(entry.bytes) + '\n';
 }
 
 std::optional<LogEntry> ParseLogLine(QByteArray line)
 {
     if (line.endsWith('\n'))
         line.chop(1);
-    if (line.size() < TimeLength + 3 || line[TimeLength] != ' ' || line[TimeLength + 2] != ' ')
+    if (line.size() < TimeLength + 3 || line[TimeLength] != ' ')
         return std::nullopt;
     LogEntry entry;
     entry.when = QDateTime::fromString(QString::fromLatin1(line.left(TimeLength)), TimeFormat);
-    entry.mark = line[TimeLength + 1];
-    const std::optional<QByteArray> bytes = UnescapeBytes(line.mid(TimeLength + 3));
+    qsizetype at = TimeLength + 1;
+    if (line[at + 1] != ' ') { // a port's name before the mark
+        const qsizetype end = line.indexOf(' ', at);
+        const std::optional<QByteArray> port = end > at ? UnescapeBytes(line.mid(at, end - at)) : std::nullopt;
+        if (!port)
+            return std::nullopt;
+        entry.port = *port;
+        at = end + 1;
+    }
+    if (line.size() < at + 2 || line[at + 1] != ' ')
+        return std::nullopt;
+    entry.mark = line[at];
+    const std::optional<QByteArray> bytes = UnescapeBytes(line.mid(at + 2));
     if (!entry.when.isValid() || !bytes ||
         (entry.mark != SentMark && entry.mark != ReceivedMark && entry.mark != EventMark))
         return std::nullopt;

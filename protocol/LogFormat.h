@@ -12,6 +12,9 @@ namespace kv7 {
 //
 //     2026-12-08 16:40:01.123 > <1>GV <4>
 //
+// A program that drives several ports (kv7-run) names the port between the
+// time and the mark: "2026-12-08 16:40:01.123 COM3 > <1>GV <4>".
+//
 // The marks: ">" bytes the window wrote, "<" bytes it received, "*" an
 // event (a port opened, an upload's verdict, a message shown), whose text
 // is written the same way. Every byte outside 32..126, and "<" itself, is
@@ -20,6 +23,7 @@ struct LogEntry {
     QDateTime when;
     char mark = 0;
     QByteArray bytes; // for "*", the event's text in UTF-8
+    QByteArray port;  // empty for the window's one port
 };
 
 constexpr char SentMark = '>';

@@ -27,6 +27,9 @@ public:
         // Why it stopped, for the user; empty when it ended well.
         QString failure;
         QString detail;
+
+        // Anything to do: otherwise the wait goes on.
+        bool Moves() const { return ended || wantsData || !write.isEmpty(); }
     };
 
     // `area` as typed; each wait may take `waitMs`.
@@ -49,6 +52,7 @@ public:
     static qint64 LinesFor(qint64 size) { return size == 0 ? 0 : size / LineBytes + 1; }
     // The area as the selection sends it, zero-filled.
     const QString &Area() const { return m_area; }
+    int WaitMs() const { return m_waitMs; }
     qint64 Lines() const { return LinesFor(m_data.size()); }
     qint64 Answered() const { return m_answered; }
     qint64 Rejected() const { return m_rejected; }

@@ -5,6 +5,9 @@
 
 namespace kv7 {
 
+// The speeds the window lists and the command lines accept.
+inline constexpr const char *OfferedSpeeds[] = {"300", "1200", "9600", "19200", "57600", "115200"};
+
 // Line settings in the "9600,n,8,1" text form.
 struct SerialSettings {
     int baud = 9600;

@@ -42,28 +42,34 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("mark"); // 0: malformed
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("a frame") << QByteArray("2026-12-08 16:40:01.123 > <1>GV <4>") << int('>') << QByteArray("\x01GV \x04");
-        QTest::newRow("'<' itself") << QByteArray("2026-12-08 16:40:01.123 < a<60>b\n") << int('<') << QByteArray("a<b");
-        QTest::newRow("high bytes") << QByteArray("2026-12-08 16:40:01.123 < <255><127>~") << int('<') << QByteArray("\xff\x7f~");
-        QTest::newRow("an event") << QByteArray("2026-12-08 16:40:01.123 * COM1 closed") << int('*') << QByteArray("COM1 closed");
-        QTest::newRow("empty") << QByteArray("2026-12-08 16:40:01.123 > ") << int('>') << QByteArray();
-        QTest::newRow("a bare '<'") << QByteArray("2026-12-08 16:40:01.123 > <1") << 0 << QByteArray();
-        QTest::newRow("code past 255") << QByteArray("2026-12-08 16:40:01.123 > <256>") << 0 << QByteArray();
-        QTest::newRow("no number") << QByteArray("2026-12-08 16:40:01.123 > <>") << 0 << QByteArray();
-        QTest::newRow("unknown mark") << QByteArray("2026-12-08 16:40:01.123 ? x") << 0 << QByteArray();
-        QTest::newRow("bad time") << QByteArray("2026-13-08 16:40:01.123 > x") << 0 << QByteArray();
+        QTest::addColumn<QByteArray>("port"); // kv7-run's, one log for several ports
+        QTest::newRow("a frame") << QByteArray("2026-12-08 16:40:01.123 > <1>GV <4>") << int('>') << QByteArray("\x01GV \x04") << QByteArray();
+        QTest::newRow("'<' itself") << QByteArray("2026-12-08 16:40:01.123 < a<60>b\n") << int('<') << QByteArray("a<b") << QByteArray();
+        QTest::newRow("high bytes") << QByteArray("2026-12-08 16:40:01.123 < <255><127>~") << int('<') << QByteArray("\xff\x7f~") << QByteArray();
+        QTest::newRow("an event") << QByteArray("2026-12-08 16:40:01.123 * COM1 closed") << int('*') << QByteArray("COM1 closed") << QByteArray();
+        QTest::newRow("empty") << QByteArray("2026-12-08 16:40:01.123 > ") << int('>') << QByteArray() << QByteArray();
+        QTest::newRow("a bare '<'") << QByteArray("2026-12-08 16:40:01.123 > <1") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("code past 255") << QByteArray("2026-12-08 16:40:01.123 > <256>") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("no number") << QByteArray("2026-12-08 16:40:01.123 > <>") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("a port") << QByteArray("2026-12-08 16:40:01.123 COM3 > <1>") << int('>') << QByteArray("\x01") << QByteArray("COM3");
+        QTest::newRow("a path with a space") << QByteArray("2026-12-08 16:40:01.123 /dev/a<32>b * x") << int('*') << QByteArray("x") << QByteArray("/dev/a b");
+        QTest::newRow("a port, no mark") << QByteArray("2026-12-08 16:40:01.123 COM3 x") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("unknown mark") << QByteArray("2026-12-08 16:40:01.123 ? x") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("bad time") << QByteArray("2026-13-08 16:40:01.123 > x") << 0 << QByteArray() << QByteArray();
     }
     void linesReadBackExactly()
     {
         QFETCH(QByteArray, line);
         QFETCH(int, mark);
         QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, port);
         const std::optional<LogEntry> entry = ParseLogLine(line);
         QCOMPARE(entry.has_value(), mark != 0);
         if (!entry)
             return;
         QCOMPARE(int(entry->mark), mark);
         QCOMPARE(entry->bytes, bytes);
+        QCOMPARE(entry->port, port);
         QCOMPARE(LogLine(*entry), line.endsWith('\n') ? line : line + '\n');
     }
 
