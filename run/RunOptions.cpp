@@ -1,0 +1,248 @@
+#include "run/RunOptions.h"
+
+#include "commands/CommandTable.h"
+#include "protocol/Frame.h"
+#include "serial/SerialSettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <iterator>
+
+namespace kv7::run {
+
+namespace {
+
+const char *const HelpText =
+    "Usage: kv7-run --port PORT [--port PORT ...] [--speed BAUD] [--log FILE] STEP...\n"
+    "\n"
+    "Runs the steps, in order, on every port at the same time, and prints each\n"
+    "step's result and one result line per port.\n"
+    "\n"
+    "  --port PORT   COM1 to COM255 as kv7-test lists them, or a device such as\n"
+    "                /dev/ttyUSB0; give it once for each device\n"
+    "  --speed BAUD  300, 1200, 9600 (the default), 19200, 57600 or 115200\n"
+    "  --log FILE    appends a log of the session, both directions, each entry\n"
+    "                with its port, to FILE\n"
+    "  --help        print this text and exit\n"
+    "  --version     print the version and exit\n"
+    "\n"
+    "Steps (each wait for a reply is at most 5 s):\n"
+    "  version              Get Version, prints the reply\n"
+    "  battery              Get Battery, prints the reply\n"
+    "  gains                reads the eight gains and prints them\n"
+    "  gain CH VALUE        sets channel CH (1-8) to VALUE (0-127)\n"
+    "  send WORD [PARAM]    sends SOH WORD [STX PARAM] EOT, prints the reply\n"
+    "  erase AREA           erases sample area AREA (0-99)\n"
+    "  sample AREA FILE     uploads FILE into sample area AREA\n"
+    "  firmware FILE        uploads the firmware image FILE\n"
+    "  wait MS              waits MS milliseconds (up to 3600000)\n"
+    "\n"
+    "Exit status: 0 when every step succeeded on every port, 1 when a step\n"
+    "failed on some port, 2 for a usage error (nothing is sent then), 128+N\n"
+    "when signal N cut a step short. The manual: man kv7-run.\n";
+
+RunLine Answer(int code, const QString &text)
+{
+    RunLine line;
+    line.exitCode = code;
+    line.text = text;
+    return line;
+}
+
+RunLine UsageError(const QString &what)
+{
+    return Answer(2, QStringLiteral("kv7-run: %1\nTry 'kv7-run --help' for more information.\n").arg(what));
+}
+
+// A whole decimal number within [low, high].
+std::optional<int> Number(const QString &text, int low, int high)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,7}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const int n = text.toInt();
+    return n >= low && n <= high ? std::optional<int>(n) : std::nullopt;
+}
+
+// The file's bytes; the reason it cannot be read otherwise.
+std::optional<QByteArray> ReadFile(const QString &path, QString *why)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir()) {
+        *why = QStringLiteral("it is a folder");
+    } else if (file.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            return bytes;
+        *why = file.errorString();
+    } else {
+        *why = file.errorString();
+    }
+    return std::nullopt;
+}
+
+using Args = QStringList;
+
+Step ButtonStep(Buttons::Id id, const CommandInputs &in = {})
+{
+    return {Step::Frames, {}, CommandFor(id, in).frames, {}, {}, 0};
+}
+
+// The step's checked form, or the reason its arguments do not fit.
+std::optional<Step> Build(const QString &name, const Args &a, QString *why)
+{
+    const auto bad = [&](const QString &what) {
+        *why = QStringLiteral("%1: %2").arg(name, what);
+        return std::nullopt;
+    };
+    if (name == QLatin1String("version"))
+        return ButtonStep(Buttons::GetVersion);
+    if (name == QLatin1String("battery"))
+        return ButtonStep(Buttons::GetBattery);
+    if (name == QLatin1String("gains")) {
+        Step step = ButtonStep(Buttons::GetGains);
+        step.kind = Step::Gains;
+        return step;
+    }
+    if (name == QLatin1String("gain")) {
+        const std::optional<int> channel = Number(a.value(0), 1, 8);
+        const std::optional<int> gain = Number(a.value(1), 0, 127);
+        if (!channel || !gain)
+            return bad(QStringLiteral("needs a channel from 1 to 8 and a gain from 0 to 127"));
+        return Step{Step::Frames, {}, {SetGainFrame(*channel, *gain)}, {}, {}, 0};
+    }
+    if (name == QLatin1String("send")) {
+        if (a.value(0).isEmpty())
+            return bad(QStringLiteral("needs a command word"));
+        CommandInputs in;
+        in.sendWord = a.value(0);
+        in.sendParam = a.value(1);
+        return ButtonStep(Buttons::SendString, in);
+    }
+    if (name == QLatin1String("erase")) {
+        if (!Number(a.value(0), 0, 99))
+            return bad(QStringLiteral("needs an area from 0 to 99"));
+        CommandInputs in;
+        in.eraseArea = a.value(0);
+        return ButtonStep(Buttons::EraseSampleArea, in);
+    }
+    if (name == QLatin1String("sample") || name == QLatin1String("firmware")) {
+        const bool sample = name == QLatin1String("sample");
+        if (sample && !Number(a.value(0), 0, 99))
+            return bad(QStringLiteral("needs an area from 0 to 99"));
+        const QString path = a.value(sample ? 1 : 0);
+        QString cannot;
+        const std::optional<QByteArray> data = ReadFile(path, &cannot);
+        if (!data)
+            return bad(QStringLiteral("cannot read %1: %2").arg(path, cannot));
+        if (!sample && data->isEmpty())
+            return bad(QStringLiteral("%1 is empty").arg(path));
+        return Step{sample ? Step::Sample : Step::Firmware, {}, {}, sample ? a.value(0) : QString(), *data, 0};
+    }
+    const std::optional<int> ms = Number(a.value(0), 0, 3600000);
+    if (!ms)
+        return bad(QStringLiteral("needs a number of milliseconds from 0 to 3600000"));
+    return Step{Step::Wait, {}, {}, {}, {}, *ms};
+}
+
+// Each step's name and how many words follow it; send takes a parameter
+// only when the word after it is not the next step.
+struct Form {
+    const char *name;
+    int args;
+    bool optionalLast;
+};
+constexpr Form Forms[] = {
+    {"version", 0, false}, {"battery", 0, false}, {"gains", 0, false},    {"gain", 2, false}, {"send", 2, true},
+    {"erase", 1, false},   {"sample", 2, false},  {"firmware", 1, false}, {"wait", 1, false},
+};
+
+const Form *FormOf(const QString &word)
+{
+    for (const Form &form : Forms)
+        if (word == QLatin1String(form.name))
+            return &form;
+    return nullptr;
+}
+
+// "COM<n>" (any case) with n from 1 to 255, or a device path.
+bool PortName(const QString &name)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,3})$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = com.match(name);
+    return name.startsWith(QLatin1Char('/')) || (m.hasMatch() && Number(m.captured(1), 1, 255));
+}
+
+} // namespace
+
+RunLine ParseRunLine(const QStringList &args)
+{
+    RunLine line;
+    RunOptions &o = line.options;
+    bool optionsEnd = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (!optionsEnd && arg == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (!optionsEnd && arg == QLatin1String("--help"))
+            return Answer(0, QString::fromLatin1(HelpText));
+        if (!optionsEnd && arg == QLatin1String("--version"))
+            return Answer(0, QStringLiteral("kv7-run %1\n").arg(QStringLiteral(KV7_VERSION)));
+        if (!optionsEnd && arg.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = arg.indexOf(QLatin1Char('='));
+            const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
+            QString *target = name == QLatin1String("port")    ? nullptr
+                              : name == QLatin1String("speed") ? &o.speed
+                              : name == QLatin1String("log")   ? &o.log
+                                                               : reinterpret_cast<QString *>(-1);
+            if (target == reinterpret_cast<QString *>(-1))
+                return UsageError(QStringLiteral("unknown option '%1'").arg(arg));
+            if (eq < 0 && i + 1 >= args.size())
+                return UsageError(QStringLiteral("option '%1' needs a value").arg(arg));
+            const QString value = eq < 0 ? args[++i] : arg.mid(eq + 1);
+            if (target)
+                *target = value;
+            else
+                o.ports.append(value);
+            continue;
+        }
+        const Form *form = FormOf(arg);
+        if (!form)
+            return UsageError(QStringLiteral("unknown step '%1'").arg(arg));
+        Args stepArgs;
+        for (int n = 0; n < form->args && i + 1 < args.size(); ++n) {
+            if (form->optionalLast && n == form->args - 1 && FormOf(args[i + 1]))
+                break;
+            stepArgs.append(args[++i]);
+        }
+        if (stepArgs.size() < form->args - (form->optionalLast ? 1 : 0))
+            return UsageError(QStringLiteral("%1: missing argument").arg(arg));
+        QString why;
+        std::optional<Step> step = Build(arg, stepArgs, &why);
+        if (!step)
+            return UsageError(why);
+        step->name = arg;
+        o.steps.push_back(*step);
+    }
+    if (o.ports.isEmpty())
+        return UsageError(QStringLiteral("no --port given"));
+    for (int i = 0; i < o.ports.size(); ++i) {
+        if (!PortName(o.ports[i]))
+            return UsageError(QStringLiteral("'%1' is not a port: COM1 to COM255 or a device path").arg(o.ports[i]));
+        for (int j = 0; j < i; ++j)
+            if (o.ports[j].compare(o.ports[i], o.ports[i].startsWith(QLatin1Char('/')) ? Qt::CaseSensitive
+                                                                                       : Qt::CaseInsensitive) == 0)
+                return UsageError(QStringLiteral("port %1 is given twice").arg(o.ports[i]));
+    }
+    if (std::find(std::begin(OfferedSpeeds), std::end(OfferedSpeeds), o.speed.toStdString()) == std::end(OfferedSpeeds))
+        return UsageError(QStringLiteral("speed '%1' is not one of 300, 1200, 9600, 19200, 57600, 115200").arg(o.speed));
+    if (o.steps.empty())
+        return UsageError(QStringLiteral("no step given"));
+    return line;
+}
+
+} // namespace kv7::run

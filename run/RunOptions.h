@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace kv7::run {
+
+// One step as given on the command line, checked and ready to run: its
+// frames built and its file read, so that nothing is sent before every
+// argument has been found good.
+struct Step {
+    enum Kind { Frames, Gains, Sample, Firmware, Wait };
+    Kind kind = Frames;
+    QString name;          // as typed, for the messages
+    QByteArrayList frames; // Frames, Gains: each sent once its predecessor was answered
+    QString area;          // Sample
+    QByteArray data;       // Sample, Firmware: the file's bytes
+    int ms = 0;            // Wait
+};
+
+struct RunOptions {
+    QStringList ports; // as given
+    QString speed = QStringLiteral("9600");
+    QString log;
+    std::vector<Step> steps;
+};
+
+// A run, or an answer without one: the help, the version or a usage error,
+// with the exit status.
+struct RunLine {
+    RunOptions options;
+    std::optional<int> exitCode;
+    QString text;
+};
+
+// `args` without the program's name.
+RunLine ParseRunLine(const QStringList &args);
+
+} // namespace kv7::run

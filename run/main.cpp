@@ -1,0 +1,113 @@
+// kv7-run: the bench's steps from a script, on several ports at once.
+#include "run/Console.h"
+#include "run/PortRunner.h"
+#include "run/RunLog.h"
+#include "run/RunOptions.h"
+#include "serial/PortFolder.h"
+#include "serial/PortMap.h"
+#include "serial/StopSignals.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The number that leads to the port, 0 for one that does not exist (it then
+// fails at its start, and the others run); the name it is shown under.
+int Resolve(kv7::PortMap &ports, QString *name)
+{
+    if (!name->startsWith(QLatin1Char('/'))) {
+        *name = name->toUpper();
+        const int n = name->mid(3).toInt();
+        return ports.PortExists(n) ? n : 0;
+    }
+    if (!QFileInfo::exists(*name))
+        return 0;
+    const int n = ports.NumberOf(*name);
+    return n > 0 ? n : ports.AddDevice(*name);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const kv7::run::RunLine line = kv7::run::ParseRunLine(QCoreApplication::arguments().mid(1));
+    if (line.exitCode) {
+        std::FILE *to = *line.exitCode == 0 ? stdout : stderr;
+        const bool written = std::fputs(line.text.toLocal8Bit().constData(), to) >= 0 && std::fflush(to) == 0;
+        return written || *line.exitCode != 0 ? *line.exitCode : 1;
+    }
+    const kv7::run::RunOptions &options = line.options;
+
+    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
+    QStringList names = options.ports;
+    std::vector<int> numbers;
+    for (QString &name : names)
+        numbers.push_back(Resolve(ports, &name));
+
+    kv7::run::Console console(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, int(names.size()));
+    std::unique_ptr<kv7::run::RunLog> log;
+    if (!options.log.isEmpty()) {
+        log = std::make_unique<kv7::run::RunLog>();
+        log->onFailure = [&console](const QString &path, const QString &why) {
+            console.Failure(QStringLiteral("kv7-run: the session log %1 stopped: %2; the run goes on without it").arg(path, why));
+        };
+        const QString why = log->Open(options.log, QStringLiteral("log started by kv7-run %1; %2 at %3")
+                                                       .arg(QStringLiteral(KV7_VERSION), names.join(QStringLiteral(", ")),
+                                                            options.speed));
+        if (!why.isEmpty()) {
+            std::fprintf(stderr, "kv7-run: the session log %s cannot be opened: %s\n", qPrintable(options.log),
+                         qPrintable(why));
+            return 2;
+        }
+    }
+
+    // A signal stops every port at its next bound; each gives its port its
+    // speed back and closes it, so no lock file outlives the run.
+    std::atomic<int> stop{0};
+    kv7::StopSignals stopSignals;
+    QObject::connect(&stopSignals, &kv7::StopSignals::Received, [&stop](int signal) { stop.store(signal); });
+    if (!stopSignals.Catch())
+        std::perror("kv7-run: cannot catch signals");
+
+    std::vector<kv7::run::PortResult> results(size_t(names.size()));
+    std::vector<std::unique_ptr<QThread>> threads;
+    int running = int(names.size());
+    for (int i = 0; i < int(names.size()); ++i) {
+        // Each thread gets its own copy of the resolved ports.
+        threads.emplace_back(QThread::create([&, i, map = ports] {
+            kv7::run::PortRunner runner(i, names[i], numbers[size_t(i)], map, options, console, log.get(), stop);
+            results[size_t(i)] = runner.Run();
+        }));
+        QObject::connect(threads.back().get(), &QThread::finished, &app, [&running] {
+            if (--running == 0)
+                QCoreApplication::quit();
+        });
+    }
+    for (const std::unique_ptr<QThread> &thread : threads)
+        thread->start();
+    QCoreApplication::exec();
+    for (const std::unique_ptr<QThread> &thread : threads)
+        thread->wait();
+
+    bool allOk = true;
+    bool cut = false;
+    for (const kv7::run::PortResult &result : results) {
+        console.Line(result.Summary());
+        allOk = allOk && result.ok;
+        cut = cut || result.stopped;
+    }
+    if (cut)
+        return 128 + stop.load();
+    if (!console.Written())
+        return 1;
+    return allOk ? 0 : 1;
+}
