@@ -1,7 +1,6 @@
 #include "app/Form1.h"
 
 #include "app/ClipboardHandOver.h"
-#include "app/Form1Host.h"
 #include "app/LoggedMessageBoxes.h"
 #include "app/MessageBoxes.h"
 #include "app/SessionRecorder.h"
@@ -46,6 +45,7 @@ Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages
         std::_Exit(code);
     };
     CreateControls();
+    CreateCollaborators();
     ConnectControls();
     // Left column (terminal, ports, uploads) top to bottom, then the right;
     // after the gain panel has made its sliders focusable.
@@ -53,6 +53,18 @@ Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages
 }
 
 Form1::~Form1() = default;
+
+void Form1::CreateCollaborators()
+{
+    m_firmware = new FirmwareUpload(m_serial, *Timer2, *this, this);
+    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, m_serial, *this, this);
+    m_gains = new GainPanel(VScroll1, Text13, Text4[3],
+                            [this](const QByteArray &f) {
+                                m_failures.SliderMoved();
+                                return SendFrame(f);
+                            },
+                            this);
+}
 
 void Form1::ConnectControls()
 {
@@ -67,16 +79,7 @@ void Form1::ConnectControls()
         connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
     connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
     connect(&m_serial, &SerialControl::PortLost, this, &Form1::OnPortLost);
-    m_host = std::make_unique<Host>(*this);
-    m_firmware = new FirmwareUpload(m_serial, *Timer2, *m_host, this);
-    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, m_serial, *m_host, this);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    m_gains = new GainPanel(VScroll1, Text13, Text4[3],
-                            [this](const QByteArray &f) {
-                                m_failures.SliderMoved();
-                                return SendFrame(f);
-                            },
-                            this);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);

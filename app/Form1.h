@@ -2,6 +2,7 @@
 
 #include "app/FailurePolicy.h"
 #include "commands/CommandTable.h"
+#include "commands/UploadHost.h"
 #include "protocol/ReplyDecoder.h"
 #include "protocol/RxBuffer.h"
 
@@ -38,8 +39,9 @@ class StatusLamp;
 class TerminalPane;
 
 // The one window: owns its controls and the form-level state, and wires the
-// serial control, the receive path and the reply decoder to them.
-class Form1 : public QWidget {
+// serial control, the receive path and the reply decoder to them. It is the
+// host its uploads run in; only they see it as one.
+class Form1 : public QWidget, private UploadHost {
     Q_OBJECT
 public:
     Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
@@ -72,9 +74,9 @@ public:
     const SessionRecorder &Record() const { return *m_record; }
 
     // Every control and both timers; "Convert Wave" stays disabled.
-    void SetControlsEnabled(bool enabled);
+    void SetControlsEnabled(bool enabled) override;
     // Opens the port at its settings; a failure is reported.
-    void ReopenPort();
+    void ReopenPort() override;
     // The port went away by itself.
     void OnPortLost();
     // SIGTERM, SIGINT or SIGHUP: ends as "EXIT" does, with 128 + `signal`.
@@ -133,9 +135,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    class Host;
+    // The uploads' questions, messages, progress and log notes.
+    bool Confirm(const QString &text, const QString &title) override;
+    void Report(const QString &text, const QString &detail) override;
+    void ShowProgress(double maximum) override;
+    void SetProgress(double value) override;
+    void HideProgress() override;
+    void Note(const QString &event) override;
 
     void CreateControls();
+    // The uploads and the gain panel, on the controls just created.
+    void CreateCollaborators();
     // Only one upload at a time: each would take the line from the other.
     bool AnyUploadRunning() const;
     // The sample upload, with the port and speed held for its whole run.
@@ -152,6 +162,7 @@ private:
     bool SendFrame(const QByteArray &frame);
     // Frame, five reply-timer ticks of pause, next frame; stops at a failed write.
     void RunPaced(const QByteArrayList &frames);
+    // Signals only; everything they reach exists by then.
     void ConnectControls();
     // Selects an item as a user would, running the list's handler at once.
     void SelectPort(int index);
@@ -181,7 +192,6 @@ private:
     // The port that went away by itself, until a port opens again.
     int m_lostPort = 0;
     GainPanel *m_gains = nullptr;
-    std::unique_ptr<Host> m_host;
     FirmwareUpload *m_firmware = nullptr;
     SampleUpload *m_sample = nullptr;
 };

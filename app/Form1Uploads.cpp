@@ -1,7 +1,8 @@
 // The window's side of the two uploads and of its files: the file
 // choosers, the one-upload-at-a-time rule, and the pane's Save As.
+#include "app/Form1.h"
+
 #include "app/FileDialogs.h"
-#include "app/Form1Host.h"
 #include "app/MessageBoxes.h"
 #include "app/RealProgressBar.h"
 #include "app/SessionRecorder.h"
@@ -17,36 +18,36 @@
 
 namespace kv7 {
 
-bool Form1::Host::Confirm(const QString &text, const QString &title)
+bool Form1::Confirm(const QString &text, const QString &title)
 {
-    return m_form.m_messages.Ask(text, title);
+    return m_messages.Ask(text, title);
 }
 
-void Form1::Host::Report(const QString &text, const QString &detail)
+void Form1::Report(const QString &text, const QString &detail)
 {
-    m_form.m_messages.Inform(text, detail);
+    m_messages.Inform(text, detail);
 }
 
-void Form1::Host::ShowProgress(double maximum)
+void Form1::ShowProgress(double maximum)
 {
-    m_form.ProgressBar1->SetMaximum(maximum);
-    m_form.ProgressBar1->SetValue(0);
-    m_form.ProgressBar1->setVisible(true);
+    ProgressBar1->SetMaximum(maximum);
+    ProgressBar1->SetValue(0);
+    ProgressBar1->setVisible(true);
 }
 
-void Form1::Host::SetProgress(double value)
+void Form1::SetProgress(double value)
 {
-    m_form.ProgressBar1->SetValue(value);
+    ProgressBar1->SetValue(value);
 }
 
-void Form1::Host::Note(const QString &event)
+void Form1::Note(const QString &event)
 {
-    m_form.m_record->Note(event);
+    m_record->Note(event);
 }
 
-void Form1::Host::HideProgress()
+void Form1::HideProgress()
 {
-    m_form.ProgressBar1->setVisible(false);
+    ProgressBar1->setVisible(false);
 }
 
 bool Form1::UploadActive() const
