@@ -60,7 +60,8 @@ bool SampleArea::Line(const QByteArray &line)
     const int index = expectedIndex;
     expectedIndex = (expectedIndex + 1) & 0xFFFF;
     QByteArray data;
-    const bool good = m_selected && Valid(line, &data) && HexValue(line, 6, 4) == index;
+    const bool good = m_selected && Valid(line, &data) && HexValue(line, 6, 4) == index
+        && !rejectedIndexes.contains(index);
     if (good)
         m_data += data;
     m_events.append({good ? Event::Accepted : Event::Rejected, index});

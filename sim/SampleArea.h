@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 
 namespace kv7::sim {
 
@@ -31,6 +32,9 @@ public:
     const QByteArray &Data() const { return m_data; }
     // 0..0xFFFF; settable so the wrap can be reached without 65536 lines.
     int expectedIndex = 0;
+    // Indexes whose lines are rejected even when good, to try the host's
+    // handling of a refusal.
+    QSet<int> rejectedIndexes;
 
     // Events since the last call, oldest first.
     QList<Event> TakeEvents();

@@ -1,5 +1,6 @@
 #include "sim/SimOptions.h"
 
+#include "protocol/Hex.h"
 #include "serial/PortFolder.h"
 
 #include <QCommandLineParser>
@@ -22,6 +23,26 @@ bool PrintableChar(const QCommandLineParser &p, const QCommandLineOption &option
     return true;
 }
 
+// Four hex digits each, the form the lines carry their index in.
+bool LineIndexes(const QString &list, QSet<int> *indexes, QString *error)
+{
+    for (const QString &item : list.split(QLatin1Char(','))) {
+        const QString digits = item.trimmed();
+        bool ok = digits.size() == 4;
+        int value = 0;
+        for (const QChar c : digits) {
+            ok = ok && HexDigit(c) >= 0;
+            value = value * 16 + HexDigit(c);
+        }
+        if (!ok) {
+            *error = QStringLiteral("--reject-lines needs line indexes of four hex digits, comma-separated (e.g. 0001,002A), not \"%1\"").arg(item);
+            return false;
+        }
+        indexes->insert(value);
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QString *error)
@@ -32,9 +53,10 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
         "\"COM<n> <device>\" and answers every command frame with a reply frame (SOH, status letter,\n"
         "body, EOT). It keeps eight gains for \"GAV\" and \"AV \". \"&PF\" selects a sample area (reply\n"
         "<area>;<sample status>, log \"area <area>\"); each \"&HX\" line after it is checked (reply 0, or E\n"
-        "and log \"bad line <index>\") and its 32 bytes kept. \"$BT\" gets no reply: it starts the boot\n"
-        "loader (log \"boot\"), which answers the \"{\" handshake, takes 132-byte blocks (ACK or NAK each)\n"
-        "until EOT, logs \"image <bytes> bytes\" and goes back to command frames. It prints\n"
+        "and log \"bad line <index>\", also for a good line that --reject-lines names) and the 32 bytes of\n"
+        "a line answered 0 kept. \"$BT\" gets no reply: it starts the boot loader (log \"boot\"), which\n"
+        "answers the \"{\" handshake, takes 132-byte blocks (ACK or NAK each) until EOT, logs\n"
+        "\"image <bytes> bytes\" and goes back to command frames. It prints\n"
         "\"line <speed>\" whenever the program on the other side changes the line speed. Beside its link\n"
         "it writes the marker COM<n>.kv7-sim (its pid and the link's target), and it replaces or removes\n"
         "only links so marked. Ends on SIGINT (Ctrl-C), SIGTERM or SIGHUP, or once its output cannot be\n"
@@ -53,6 +75,7 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every frame received and every reply, every sample line and every block; control bytes show as <n>."));
     const QCommandLineOption sampleStatus(QStringLiteral("sample-status"), QStringLiteral("Sample status in the \"&PF\" reply (default: 0, the host then sends the lines)."), QStringLiteral("C"));
     const QCommandLineOption samples(QStringLiteral("samples"), QStringLiteral("Keep the bytes of the area being uploaded in FILE, replaced on every \"&PF\"."), QStringLiteral("FILE"));
+    const QCommandLineOption rejectLines(QStringLiteral("reject-lines"), QStringLiteral("Answer the sample lines with these indexes E and keep none of their bytes, although they are good. LIST: the indexes as the lines carry them, four hex digits each, comma-separated (e.g. 0001,002A)."), QStringLiteral("LIST"));
     const QCommandLineOption image(QStringLiteral("image"), QStringLiteral("Write the image the boot loader received to FILE (replaced), padding of the last block included."), QStringLiteral("FILE"));
     const QCommandLineOption nakEvery(QStringLiteral("nak-every"), QStringLiteral("Boot loader: answer every K-th block frame with NAK although it was good."), QStringLiteral("K"));
     const QCommandLineOption nakEot(QStringLiteral("nak-eot"), QStringLiteral("Boot loader: answer the first EOT with NAK."));
@@ -62,7 +85,7 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption stream(QStringLiteral("stream"), QStringLiteral("For SECONDS, stream gain and version replies, broken frames and noise at the byte rate of 115200 baud (11520 B/s), between the replies to commands; then print \"stream done FRAMES\"; when stopped it prints \"replies N\", the reply frames it sent."), QStringLiteral("SECONDS"));
     const QCommandLineOption wire(QStringLiteral("wire"), QStringLiteral("Pace the line like a real serial line at the speed and framing the other side set, following its changes (8N1 takes 10 bits a byte: 960 B/s at 9600, 11520 B/s at 115200), both ways at once: what is written to the simulator counts only once it would have crossed, and replies reach the other side at the line's rate. Bytes go over in slices of at most 1 ms of line time, each handed on once its last byte is across. When stopped it prints \"wire in <bytes> bytes <us> us, out ...\" (bytes and line time each way), \"wire late max <us> us, ...\" (how late it handed bytes over against the line's times) and \"wire turnaround <n> replies, total <us> us, max <us> us\" (from the end of each reply to the next byte from the other side)."));
     p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose, sampleStatus, samples,
-                  image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream, wire});
+                  rejectLines, image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream, wire});
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return std::nullopt;
@@ -102,6 +125,8 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
             return std::nullopt;
         }
     }
+    if (p.isSet(rejectLines) && !LineIndexes(p.value(rejectLines), &o.rejectLines, error))
+        return std::nullopt;
     if (p.isSet(gains)) {
         const QStringList list = p.value(gains).split(QLatin1Char(','));
         for (int i = 0; i < list.size(); ++i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,7 @@ struct SimOptions {
     std::array<int, 8> gains{};
     char sampleStatus = '0';
     QString samples; // file for the last area's bytes, none when empty
+    QSet<int> rejectLines; // sample line indexes answered E although good
     // Boot loader
     QString image;   // file for the received image, none when empty
     int nakEvery = 0;

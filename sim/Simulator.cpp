@@ -30,6 +30,7 @@ Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_o
     m_device.status = m_options.status;
     m_device.gains = m_options.gains;
     m_device.sampleStatus = m_options.sampleStatus;
+    m_device.samples.rejectedIndexes = m_options.rejectLines;
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(SyncQuietMs);
     connect(&m_quiet, &QTimer::timeout, this, [this] {

@@ -3,6 +3,7 @@
 #include "sim/FrameParser.h"
 #include "sim/ReplyStream.h"
 #include "sim/SampleArea.h"
+#include "sim/SimOptions.h"
 #include "protocol/ReplyDecoder.h"
 #include "protocol/RxBuffer.h"
 
@@ -169,12 +170,17 @@ private slots:
             log += "SAR"[e.kind] + QByteArray::number(e.index) + ' ';
         QCOMPARE(log, B("R0 S0 A0 R1 R2 A3 R4 R5 R6 "));
 
-        // A new selection starts afresh; the index wraps after FFFF.
+        // A new selection starts afresh; the index wraps after FFFF. Lines
+        // --reject-lines names are refused although good, and only they.
+        QString error;
+        for (const char *bad : {"1", "00001", "0x1A", "00G1", "0001,"})
+            QVERIFY2(!SimOptions::Parse({"kv7-sim", "--reject-lines", bad}, &error), bad);
+        device.samples.rejectedIndexes = SimOptions::Parse({"kv7-sim", "--reject-lines", "FFFE, 0001"}, &error).value().rejectLines;
         Answer(device, B("\x01&PF\x02" "02\x04"));
-        device.samples.expectedIndex = 0xFFFF;
-        send({Line(a, 0xFFFF), Line(b, 0)});
-        QCOMPARE(replies, B("-+--+---++"));
-        QCOMPARE(device.samples.Data(), a + b);
+        device.samples.expectedIndex = 0xFFFE;
+        send({Line(a, 0xFFFE), Line(a, 0xFFFF), Line(b, 0), Line(a, 1), Line(b, 2)});
+        QCOMPARE(replies, B("-+--+----++-+"));
+        QCOMPARE(device.samples.Data(), a + b + b);
     }
 
     // The long-run stream keeps its byte rate, and every frame in it is one
