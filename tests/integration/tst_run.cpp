@@ -1,0 +1,277 @@
+// kv7-run against kv7-sim: its steps, the device's faults, several ports at
+// once, a signal, and the bytes it sends against the window's.
+#include "protocol/LogFormat.h"
+#include "tests/support/EventWait.h"
+#include "tests/support/SimLink.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace kv7;
+
+namespace {
+
+QByteArray RandomBytes(int size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (char &b : bytes)
+        b = char(random.bounded(256));
+    return bytes;
+}
+
+// The bytes written to `port` in a session log, in order; every port's
+// when `port` is empty.
+QByteArray SentBytes(const QString &log, const QByteArray &port = {})
+{
+    QByteArray sent;
+    for (const QByteArray &line : test::ReadFile(log).split('\n'))
+        if (const std::optional<LogEntry> entry = ParseLogLine(line))
+            if (entry->mark == SentMark && (port.isEmpty() || entry->port == port))
+                sent += entry->bytes;
+    return sent;
+}
+
+struct Outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestRun : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_firmware;
+    QString m_sample;
+
+    // kv7-sim on the port folder kv7-run looks in.
+    std::unique_ptr<test::SimProcess> Sim(const QStringList &options)
+    {
+        auto sim = std::make_unique<test::SimProcess>();
+        return sim->Start(m_dir.filePath(QStringLiteral("kv7-ports")), options) ? std::move(sim) : nullptr;
+    }
+
+    void StartRun(QProcess &run, const QStringList &args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        env.remove(QStringLiteral("DISPLAY"));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(KV7_RUN_PATH), args);
+    }
+
+    Outcome Run(const QStringList &args)
+    {
+        QProcess run;
+        StartRun(run, args);
+        run.waitForFinished(90000);
+        return {run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1,
+                QString::fromLocal8Bit(run.readAllStandardOutput()), QString::fromLocal8Bit(run.readAllStandardError())};
+    }
+
+    static QString Com(const test::SimProcess &sim) { return QStringLiteral("COM%1").arg(sim.Port()); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_firmware = m_dir.filePath(QStringLiteral("firmware.bin"));
+        m_sample = m_dir.filePath(QStringLiteral("take.SSS"));
+        QVERIFY(test::WriteFile(m_firmware, RandomBytes(3000, 1)));
+        QVERIFY(test::WriteFile(m_sample, RandomBytes(100, 2)));
+    }
+
+    // Found before anything goes out: the device hears nothing.
+    void usageErrorsSendNothing_data()
+    {
+        QTest::addColumn<QStringList>("args"); // @PORT stands for the simulator's, @port for it in lower case
+        QTest::addColumn<QString>("error");
+        const QString port = QStringLiteral("@PORT");
+        QTest::newRow("no port") << QStringList{"version"} << "no --port given";
+        QTest::newRow("no step") << QStringList{"--port", port} << "no step given";
+        QTest::newRow("unknown step") << QStringList{"--port", port, "version", "fly"} << "unknown step 'fly'";
+        QTest::newRow("channel 9") << QStringList{"--port", port, "version", "gain", "9", "1"} << "gain: needs a channel";
+        QTest::newRow("gain 128") << QStringList{"--port", port, "gain", "1", "128"} << "gain: needs a channel";
+        QTest::newRow("missing argument") << QStringList{"--port", port, "wait"} << "wait: missing argument";
+        QTest::newRow("no file") << QStringList{"--port", port, "version", "firmware", "/no/such"}
+                                 << "firmware: cannot read /no/such";
+        QTest::newRow("empty firmware") << QStringList{"--port", port, "firmware", "/dev/null"} << "/dev/null is empty";
+        QTest::newRow("area 100") << QStringList{"--port", port, "sample", "100", "/dev/null"} << "needs an area";
+        QTest::newRow("speed") << QStringList{"--port", port, "--speed", "4800", "version"} << "speed '4800'";
+        QTest::newRow("COM256") << QStringList{"--port", "COM256", "version"} << "'COM256' is not a port";
+        QTest::newRow("twice") << QStringList{"--port", port, "--port=@port", "version"} << "given twice";
+        QTest::newRow("option") << QStringList{"--port", port, "--fast", "version"} << "unknown option '--fast'";
+    }
+    void usageErrorsSendNothing()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const std::unique_ptr<test::SimProcess> sim = Sim({QStringLiteral("--verbose")});
+        QVERIFY(sim);
+        args.replaceInStrings(QStringLiteral("@PORT"), Com(*sim));
+        args.replaceInStrings(QStringLiteral("@port"), Com(*sim).toLower());
+        const Outcome run = Run(args);
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains(error), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QTest::qWait(100);
+        QCOMPARE(sim->Lines().size(), 1); // its port line, and no frame
+    }
+
+    // Each step's line, the device's faults and the result line.
+    void stepsAndFaults_data()
+    {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("output"); // a line of stdout, or of stderr when the code is 1
+        QTest::addColumn<QString>("result"); // the end of the result line
+        QTest::newRow("gains") << QStringList{} << QStringList{"version", "gain", "2", "5", "gains", "wait", "10"} << 0
+                               << "gains: 0 5 0 0 0 0 0 0" << "ok, 4 steps";
+        QTest::newRow("send, erase") << QStringList{} << QStringList{"send", "XY", "1", "erase", "4"} << 0
+                                     << "erase: <1>R&DA<2> 4<4>" << "ok, 2 steps";
+        QTest::newRow("send, no parameter") << QStringList{} << QStringList{"send", "XY", "version"} << 0
+                                            << "send: <1>RXY<4>" << "ok, 2 steps";
+        // 11 forced NAKs, the EOT's and the first block's request; the next
+        // step is at the old speed again.
+        QTest::newRow("NAKs are answered") << QStringList{"--nak-every", "3", "--nak-eot", "--verbose"}
+                                           << QStringList{"firmware", "FW", "version"} << 0
+                                           << "firmware: 24 blocks, 13 NAKs" << "ok, 2 steps";
+        QTest::newRow("sample") << QStringList{} << QStringList{"sample", "7", "SS"} << 0
+                                << "sample: 4 lines to area 07" << "ok, 1 steps";
+        QTest::newRow("silent boot loader") << QStringList{"--boot-silent"} << QStringList{"version", "firmware", "FW"}
+                                            << 1 << "step 2 (firmware) failed: no answer within 5 s of the start"
+                                            << "FAILED at step 2 (firmware): no answer within 5 s of the start";
+        QTest::newRow("stall") << QStringList{"--stall-after-first"} << QStringList{"firmware", "FW"} << 1
+                               << "no answer for 30 s after 0 of 24 blocks" << "no answer for 30 s after 0 of 24 blocks";
+        QTest::newRow("refused area") << QStringList{"--sample-status", "3"} << QStringList{"sample", "1", "SS", "version"}
+                                      << 1 << "refused sample area 01 (status 3)" << "FAILED at step 1 (sample)";
+        QTest::newRow("rejected line") << QStringList{"--reject-lines", "0001"} << QStringList{"sample", "1", "SS"} << 1
+                                       << "rejected 1 of 4 sample lines, the first at index 0001"
+                                       << "FAILED at step 1 (sample)";
+        QTest::newRow("silent device") << QStringList{"--silent"} << QStringList{"battery"} << 1
+                                       << "no reply to <1>GB <4> within 5 s" << "FAILED at step 1 (battery)";
+    }
+    void stepsAndFaults()
+    {
+        QFETCH(QStringList, simOptions);
+        QFETCH(QStringList, steps);
+        QFETCH(int, code);
+        QFETCH(QString, output);
+        QFETCH(QString, result);
+        const std::unique_ptr<test::SimProcess> sim = Sim(simOptions);
+        QVERIFY(sim);
+        steps.replaceInStrings(QRegularExpression(QStringLiteral("^FW$")), m_firmware);
+        steps.replaceInStrings(QRegularExpression(QStringLiteral("^SS$")), m_sample);
+        const Outcome run = Run(QStringList{QStringLiteral("--port"), Com(*sim)} + steps);
+        QCOMPARE(run.code, code);
+        QVERIFY2((code == 0 ? run.out : run.err).contains(output), qPrintable(run.out + run.err));
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        QVERIFY2(lines.last().startsWith(Com(*sim) + QLatin1Char(' ')) && lines.last().contains(result),
+                 qPrintable(lines.last()));
+        if (steps.contains(QStringLiteral("firmware"))) // back at its speed, in command mode
+            QTRY_VERIFY_WITH_TIMEOUT(sim->Lines().contains(QStringLiteral("line 9600")), 5000);
+        if (simOptions.contains(QStringLiteral("--verbose"))) // and before the next step, not at the close
+            QVERIFY(sim->Lines().indexOf(QStringLiteral("line 9600")) < sim->Lines().indexOf(QStringLiteral("got <1>GV <4>")));
+    }
+
+    // Four devices at once, one of them missing: each of the others gets
+    // the whole image, and the run says which failed.
+    void portsRunTogether()
+    {
+        std::vector<std::unique_ptr<test::SimProcess>> sims;
+        QStringList args;
+        for (int i = 0; i < 3; ++i) {
+            const QString image = m_dir.filePath(QStringLiteral("image%1.bin").arg(i));
+            sims.push_back(Sim({QStringLiteral("--image"), image, QStringLiteral("--wire")}));
+            QVERIFY(sims.back());
+            args << QStringLiteral("--port") << Com(*sims.back());
+        }
+        args << QStringLiteral("--port") << QStringLiteral("COM250") << QStringLiteral("--speed")
+             << QStringLiteral("115200") << QStringLiteral("--log") << m_dir.filePath(QStringLiteral("four.log"))
+             << QStringLiteral("firmware") << m_firmware;
+        const Outcome run = Run(args);
+        QCOMPARE(run.code, 1);
+        const QByteArray image = test::ReadFile(m_firmware);
+        const QByteArray padded = image + QByteArray(128 - image.size() % 128, '\x1A');
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY2(lines.endsWith(QStringLiteral("COM250 FAILED at the start: cannot open the port: COM250 does not exist.")),
+                 qPrintable(run.out));
+        QByteArray first;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY2(lines.at(lines.size() - 4 + i).startsWith(Com(*sims[size_t(i)]) + QStringLiteral(" ok, 1 steps")),
+                     qPrintable(run.out));
+            QTRY_COMPARE_WITH_TIMEOUT(test::ReadFile(m_dir.filePath(QStringLiteral("image%1.bin").arg(i))), padded, 5000);
+            // The same bytes went to each, in the log with their port.
+            const QByteArray sent = SentBytes(m_dir.filePath(QStringLiteral("four.log")), Com(*sims[size_t(i)]).toLatin1());
+            QVERIFY(sent.size() > padded.size());
+            QCOMPARE(sent, i == 0 ? sent : first);
+            first = sent;
+        }
+    }
+
+    // A signal in the middle of an upload: the port gets its speed back
+    // and the run ends with 128 + the signal.
+    void signalStopsTheUpload()
+    {
+        const std::unique_ptr<test::SimProcess> sim = Sim({QStringLiteral("--wire")});
+        QVERIFY(sim);
+        const QString big = m_dir.filePath(QStringLiteral("big.bin"));
+        QVERIFY(test::WriteFile(big, RandomBytes(256 * 1024, 3)));
+        QProcess run;
+        const QString log = m_dir.filePath(QStringLiteral("stopped.log"));
+        StartRun(run, {QStringLiteral("--port"), Com(*sim), QStringLiteral("--log"), log, QStringLiteral("firmware"), big});
+        QVERIFY(sim->WaitForLine(QStringLiteral("line 115200")));
+        QTest::qWait(300);
+        ::kill(pid_t(run.processId()), SIGTERM);
+        QVERIFY(run.waitForFinished(5000));
+        QCOMPARE(run.exitCode(), 128 + SIGTERM);
+        QVERIFY(QString::fromLocal8Bit(run.readAllStandardOutput())
+                    .endsWith(Com(*sim) + QStringLiteral(" STOPPED at step 1 (firmware): ended by signal 15\n")));
+        QString lastOpen;
+        for (const QByteArray &line : test::ReadFile(log).split('\n'))
+            if (line.contains(" * opened "))
+                lastOpen = QString::fromLatin1(line);
+        QVERIFY2(lastOpen.endsWith(QStringLiteral(" at 9600,n,8,1")), qPrintable(lastOpen));
+    }
+
+    // One library under both, but proven once end to end: kv7-run writes
+    // the window's bytes for the same firmware and sample.
+    void sameBytesAsTheWindow()
+    {
+        test::SimLink link;
+        QVERIFY(link.Start({}));
+        const QString windowLog = link.FilePath(QStringLiteral("window.log"));
+        QVERIFY(link.form->StartLog(windowLog));
+        link.form->Text5->setText(m_firmware);
+        link.form->StartUpload();
+        QVERIFY(test::WaitUntil([&] { return !link.form->UploadActive(); }, 30000));
+        link.form->Text15->setText(m_sample);
+        link.form->Text14->setText(QStringLiteral("5"));
+        link.form->Command1_Click(Buttons::UploadSample);
+        QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Finished uploading firmware and all is OK!")});
+
+        const std::unique_ptr<test::SimProcess> sim = Sim({});
+        QVERIFY(sim);
+        const QString runLog = m_dir.filePath(QStringLiteral("run.log"));
+        const Outcome run = Run({QStringLiteral("--port"), Com(*sim), QStringLiteral("--log"), runLog,
+                                 QStringLiteral("firmware"), m_firmware, QStringLiteral("sample"), QStringLiteral("5"),
+                                 m_sample});
+        QCOMPARE(run.code, 0);
+        const QByteArray window = SentBytes(windowLog);
+        QVERIFY(window.size() > 3000 + 4 * 75);
+        QCOMPARE(SentBytes(runLog), window);
+    }
+};
+
+QTEST_MAIN(TestRun)
+#include "tst_run.moc"
