@@ -16,6 +16,26 @@ inline double LineSeconds(double bytes, int baud)
     return bytes * 10.0 / baud;
 }
 
+// What no firmware upload of `imageBytes` can beat at 115200: the start's
+// own pauses (100 ms, then ten times 10 ms before each "{"; the boot frame
+// crosses at 9600 inside the first), the device's wait for the "{" burst
+// to end, and then every byte one after the other: the last "{", the
+// device's "{", the host's "{", NAK, each 132-byte frame and its one-byte
+// reply, EOT and its ACK.
+struct FirmwareLimit {
+    int frames;
+    double pauses = 0.100 + 10 * 0.010;
+    double deviceWait = 0.030;
+    double bytes;
+    double seconds;
+
+    explicit FirmwareLimit(qint64 imageBytes)
+        : frames(int(imageBytes / 128) + 1), bytes(4 + frames * 133.0 + 2),
+          seconds(pauses + deviceWait + LineSeconds(bytes, 115200))
+    {
+    }
+};
+
 // What `kv7-sim --wire` says of a run once it has stopped: bytes and line
 // time each way, how late it handed bytes over against the line, and how
 // long the window took from the end of each reply to its next byte.

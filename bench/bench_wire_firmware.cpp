@@ -39,17 +39,12 @@ int main(int argc, char *argv[])
     link.form->Text5->setText(path);
     const QString log = bench::StartBenchLog(*link.form);
 
-    // What no upload can beat: the window's own pauses of the start (100 ms,
-    // then ten times 10 ms before each "{"; the boot frame crosses at 9600
-    // inside the first), the device's wait for the "{" burst to end, and
-    // then every byte one after the other at 115200: the last "{", the
-    // device's "{", the window's "{", NAK, each 132-byte frame and its
-    // one-byte reply, EOT and its ACK.
-    const int frames = int(image.size() / 128) + 1;
-    const double pauses = 0.100 + 10 * 0.010;
-    const double deviceWait = 0.030;
-    const double bytes = 4 + frames * 133.0 + 2;
-    const double limit = pauses + deviceWait + bench::LineSeconds(bytes, 115200);
+    const bench::FirmwareLimit lim(image.size());
+    const int frames = lim.frames;
+    const double pauses = lim.pauses;
+    const double deviceWait = lim.deviceWait;
+    const double bytes = lim.bytes;
+    const double limit = lim.seconds;
 
     std::printf("firmware upload of %d KiB (%d frames) at 115200 against kv7-sim --wire (goal: >= 0.97 of the "
                 "line's limit)\n", kib, frames);

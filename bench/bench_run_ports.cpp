@@ -1,0 +1,102 @@
+// kv7-run sending 64 KiB of firmware to 1, 2, 4 and 8 devices at once, each
+// a `kv7-sim --wire` at 115200: bench_run_ports [KiB], 64 by default. Each
+// run's time against the line's limit and against the 1-device run, and
+// kv7-run's CPU.
+#include "bench/WireFigures.h"
+#include "tests/support/SimProcess.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace kv7;
+
+namespace {
+
+double ChildrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int kib = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 64;
+    QTemporaryDir dir;
+    QByteArray image(kib * 1024, '\0');
+    QRandomGenerator random(1);
+    for (char &b : image)
+        b = char(random.bounded(256));
+    const QString path = dir.filePath(QStringLiteral("image.bin"));
+    QFile file(path);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+        return 1;
+    file.close();
+    const bench::FirmwareLimit limit(image.size());
+    const QByteArray padded = image + QByteArray(128 - image.size() % 128, '\x1A');
+
+    std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire at once "
+                "(goal: 8 devices within 1.3x of 1); line's limit %.3f s\n",
+                kib, limit.frames, limit.seconds);
+    std::printf("  devices   time s   limit/time   time/1-device   CPU s (of a core)   images equal\n");
+    double one = 0;
+    bool allEqual = true;
+    for (const int devices : {1, 2, 4, 8}) {
+        std::vector<std::unique_ptr<test::SimProcess>> sims;
+        QStringList args;
+        for (int i = 0; i < devices; ++i) {
+            const QString received = dir.filePath(QStringLiteral("received%1.bin").arg(i));
+            QFile::remove(received);
+            sims.push_back(std::make_unique<test::SimProcess>());
+            if (!sims.back()->Start(dir.filePath(QStringLiteral("kv7-ports")),
+                                    {QStringLiteral("--wire"), QStringLiteral("--image"), received})) {
+                std::fprintf(stderr, "kv7-sim did not start\n");
+                return 1;
+            }
+            args << QStringLiteral("--port") << QStringLiteral("COM%1").arg(sims.back()->Port());
+        }
+        args << QStringLiteral("firmware") << path;
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        run.setProcessEnvironment(env);
+        const double cpuBefore = ChildrenCpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        run.start(QStringLiteral(KV7_RUN_PATH), args);
+        const bool finished = run.waitForFinished(int(limit.seconds * 4000) + 60000);
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        const double cpu = ChildrenCpuSeconds() - cpuBefore;
+        if (!finished || run.exitCode() != 0) {
+            std::printf("  %d devices: kv7-run failed (exit %d): %s\n", devices, run.exitCode(),
+                        run.readAllStandardError().constData());
+            return 1;
+        }
+        int equal = 0;
+        for (int i = 0; i < devices; ++i) {
+            bench::WireFigures::Of(*sims[size_t(i)]); // stops it, so its image is written
+            QFile got(dir.filePath(QStringLiteral("received%1.bin").arg(i)));
+            equal += got.open(QIODevice::ReadOnly) && got.readAll() == padded ? 1 : 0;
+        }
+        allEqual = allEqual && equal == devices;
+        if (devices == 1)
+            one = seconds;
+        std::printf("  %7d   %6.3f   %10.4f   %13.3f   %8.3f (%4.1f %%)     %d of %d\n", devices, seconds,
+                    limit.seconds / seconds, seconds / one, cpu, 100.0 * cpu / seconds, equal, devices);
+    }
+    return allEqual ? 0 : 1;
+}
