@@ -101,7 +101,6 @@ PortResult PortRunner::Run()
                 QStringLiteral("kv7-run: %1: step %2 (%3) failed: %4").arg(m_name).arg(i + 1).arg(steps[i].name, why));
         break;
     }
-    m_console.Progress(m_index, {});
     result.ok = opened.ok() && result.stepsDone == int(steps.size());
     (void)serial.SetPortOpen(false);
     m_serial = nullptr;
@@ -116,9 +115,12 @@ bool PortRunner::RunStep(const Step &step, QString *why)
     case Step::Gains:
         return Frames(step, why);
     case Step::Sample:
-        return Sample(step, why);
-    case Step::Firmware:
-        return Firmware(step, why);
+    case Step::Firmware: {
+        const bool done = step.kind == Step::Sample ? Sample(step, why) : Firmware(step, why);
+        // The progress line goes with its upload.
+        m_console.Progress(m_index, {});
+        return done;
+    }
     case Step::Wait:
         return Wait(step.ms, why);
     }
@@ -267,7 +269,11 @@ bool PortRunner::Firmware(const Step &step, QString *why)
     }
     if (!end({}))
         return false;
-    m_console.Line(QStringLiteral("%1 firmware: %2 blocks, %3 NAKs").arg(m_name).arg(blocks).arg(transfer.Naks()));
+    m_console.Line(QStringLiteral("%1 firmware: %2 blocks, %3 %4")
+                       .arg(m_name)
+                       .arg(blocks)
+                       .arg(transfer.Naks())
+                       .arg(transfer.Naks() == 1 ? QStringLiteral("NAK") : QStringLiteral("NAKs")));
     return true;
 }
 
