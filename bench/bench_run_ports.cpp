@@ -4,12 +4,12 @@
 // kv7-run's CPU.
 #include "bench/WireFigures.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TransferBytes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -37,17 +37,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int kib = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 64;
     QTemporaryDir dir;
-    QByteArray image(kib * 1024, '\0');
-    QRandomGenerator random(1);
-    for (char &b : image)
-        b = char(random.bounded(256));
+    const QByteArray image = test::RandomBytes(kib * 1024, 1);
     const QString path = dir.filePath(QStringLiteral("image.bin"));
     QFile file(path);
     if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
         return 1;
     file.close();
     const bench::FirmwareLimit limit(image.size());
-    const QByteArray padded = image + QByteArray(128 - image.size() % 128, '\x1A');
+    const QByteArray padded = test::Padded(image);
 
     std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire at once "
                 "(goal: 8 devices within 1.3x of 1); line's limit %.3f s\n",

@@ -4,12 +4,12 @@
 #include "tests/support/EventWait.h"
 #include "bench/BenchLog.h"
 #include "tests/support/SimLink.h"
+#include "tests/support/TransferBytes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,10 +27,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "kv7-sim did not start, or its port did not open\n");
         return 1;
     }
-    QByteArray image(kib * 1024, '\0');
-    QRandomGenerator random(1);
-    for (char &b : image)
-        b = char(random.bounded(256));
+    const QByteArray image = test::RandomBytes(kib * 1024, 1);
     const QString path = link.FilePath(QStringLiteral("image.bin"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())

@@ -3,10 +3,10 @@
 #include "protocol/LogFormat.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
+#include "tests/support/TransferBytes.h"
 
 #include <QLineEdit>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include <csignal>
@@ -15,15 +15,6 @@
 using namespace kv7;
 
 namespace {
-
-QByteArray RandomBytes(int size, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    QByteArray bytes(size, '\0');
-    for (char &b : bytes)
-        b = char(random.bounded(256));
-    return bytes;
-}
 
 // The bytes written to `port` in a session log, in order; every port's
 // when `port` is empty.
@@ -85,8 +76,8 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_firmware = m_dir.filePath(QStringLiteral("firmware.bin"));
         m_sample = m_dir.filePath(QStringLiteral("take.SSS"));
-        QVERIFY(test::WriteFile(m_firmware, RandomBytes(3000, 1)));
-        QVERIFY(test::WriteFile(m_sample, RandomBytes(100, 2)));
+        QVERIFY(test::WriteFile(m_firmware, test::RandomBytes(3000, 1)));
+        QVERIFY(test::WriteFile(m_sample, test::RandomBytes(100, 2)));
     }
 
     // Found before anything goes out: the device hears nothing.
@@ -202,7 +193,7 @@ private slots:
         const Outcome run = Run(args);
         QCOMPARE(run.code, 1);
         const QByteArray image = test::ReadFile(m_firmware);
-        const QByteArray padded = image + QByteArray(128 - image.size() % 128, '\x1A');
+        const QByteArray padded = test::Padded(image);
         const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QVERIFY2(lines.endsWith(QStringLiteral("COM250 FAILED at the start: cannot open the port: COM250 does not exist.")),
                  qPrintable(run.out));
@@ -226,7 +217,7 @@ private slots:
         const std::unique_ptr<test::SimProcess> sim = Sim({QStringLiteral("--wire")});
         QVERIFY(sim);
         const QString big = m_dir.filePath(QStringLiteral("big.bin"));
-        QVERIFY(test::WriteFile(big, RandomBytes(256 * 1024, 3)));
+        QVERIFY(test::WriteFile(big, test::RandomBytes(256 * 1024, 3)));
         QProcess run;
         const QString log = m_dir.filePath(QStringLiteral("stopped.log"));
         StartRun(run, {QStringLiteral("--port"), Com(*sim), QStringLiteral("--log"), log, QStringLiteral("firmware"), big});

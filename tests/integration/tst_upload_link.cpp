@@ -2,30 +2,16 @@
 #include "firmware/FirmwareUpload.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
+#include "tests/support/TransferBytes.h"
 
 #include <QFile>
 #include <QLineEdit>
-#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace kv7;
 using test::SimLink;
 
 namespace {
-
-QByteArray RandomBytes(int size, quint32 seed)
-{
-    QRandomGenerator random(seed);
-    QByteArray bytes(size, '\0');
-    for (char &b : bytes)
-        b = char(random.bounded(256));
-    return bytes;
-}
-
-QByteArray Padded(const QByteArray &image)
-{
-    return image + QByteArray(128 - image.size() % 128, '\x1A');
-}
 
 // Runs the firmware upload of `image` through the window; true when it
 // ended with the success message.
@@ -52,11 +38,11 @@ private slots:
         const QString received = link.FilePath(QStringLiteral("received.bin"));
         QVERIFY(link.Start({QStringLiteral("--image"), received, QStringLiteral("--nak-every"), QStringLiteral("97"),
                             QStringLiteral("--nak-eot")}));
-        const QByteArray image = RandomBytes(100 * 1024, 7);
+        const QByteArray image = test::RandomBytes(100 * 1024, 7);
         QVERIFY(UploadFirmware(link, image));
         QVERIFY(link.sim.Lines().contains(QStringLiteral("line 115200")));
-        QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("image %1 bytes").arg(Padded(image).size())), 5000);
-        QCOMPARE(test::ReadFile(received), Padded(image));
+        QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("image %1 bytes").arg(test::Padded(image).size())), 5000);
+        QCOMPARE(test::ReadFile(received), test::Padded(image));
         // Back at the old speed and in command mode.
         QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
         QTRY_VERIFY_WITH_TIMEOUT(link.sim.Lines().contains(QStringLiteral("line 9600")), 5000);
@@ -67,7 +53,7 @@ private slots:
         SimLink link;
         const QString received = link.FilePath(QStringLiteral("samples.bin"));
         QVERIFY(link.Start({QStringLiteral("--samples"), received}));
-        const QByteArray sample = RandomBytes(10 * 1024 + 5, 5);
+        const QByteArray sample = test::RandomBytes(10 * 1024 + 5, 5);
         const QString path = link.FilePath(QStringLiteral("take.SSS"));
         QVERIFY(test::WriteFile(path, sample));
         link.form->Text15->setText(path);
