@@ -41,13 +41,13 @@ bool SampleUpload::Run(SampleTransfer &transfer, const QString &path)
             continue;
         }
         m_decoder.ForgetLastReply();
-        // A failed write has been reported where it failed.
+        // A failed write, like a lost port below, has been reported where it happened.
         if (!m_send(step.write))
-            return transfer.WriteFailed({}).ok;
+            return transfer.LineFailed({}).ok;
         const qint64 answered = transfer.Answered();
         const std::optional<SampleTransfer::Step> next = Await(transfer);
         if (!next)
-            return false;
+            return transfer.LineFailed({}).ok;
         step = *next;
         if (transfer.Answered() != answered)
             m_host.SetProgress(double(transfer.Answered()));

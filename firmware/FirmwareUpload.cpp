@@ -62,7 +62,7 @@ SerialResult FirmwareUpload::Carry(const FirmwareTransfer::Move &move)
     using Move = FirmwareTransfer::Move;
     switch (move.kind) {
     case Move::Write: {
-        const SerialResult written = m_serial.Output(move.bytes);
+        SerialResult written = m_serial.Output(move.bytes);
         // The first write is the boot command: from here on the device is
         // the boot loader's.
         if (written.ok() && !m_startNote.isEmpty())

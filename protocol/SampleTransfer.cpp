@@ -87,9 +87,9 @@ SampleTransfer::Step SampleTransfer::Waited(qint64 ms)
                 Rejections());
 }
 
-SampleTransfer::Step SampleTransfer::WriteFailed(const QString &why)
+SampleTransfer::Step SampleTransfer::LineFailed(const QString &why)
 {
-    return Stop(QStringLiteral("The sample upload stopped because a frame could not be written."), why);
+    return Stop(QStringLiteral("The sample upload stopped because the line failed:"), why);
 }
 
 SampleTransfer::Step SampleTransfer::Stop(const QString &failure, const QString &detail)

@@ -45,8 +45,9 @@ public:
     // `ms` have passed since the last write without a fitting reply; no
     // step while that is within the limit.
     Step Waited(qint64 ms);
-    // The last write did not go out.
-    Step WriteFailed(const QString &why);
+    // The line failed: a write did not go out, the port went away, the
+    // driver was told to stop.
+    Step LineFailed(const QString &why);
 
     // Lines that `size` bytes make: one more than the full lines, none for 0.
     static qint64 LinesFor(qint64 size) { return size == 0 ? 0 : size / LineBytes + 1; }

@@ -168,7 +168,7 @@ bool PortRunner::Sample(const Step &step, QString *why)
             continue;
         }
         if (const SerialResult sent = Write(next.write); !sent.ok()) {
-            next = transfer.WriteFailed(sent.error);
+            next = transfer.LineFailed(sent.error);
             break;
         }
         QElapsedTimer clock;
@@ -177,7 +177,7 @@ bool PortRunner::Sample(const Step &step, QString *why)
             if (const std::optional<QByteArray> reply = AwaitFrame(transfer.WaitMs() - clock.elapsed()))
                 next = transfer.Reply(*reply);
             else if (Stopped() || !m_serial->PortOpen())
-                return *why = WhyNothing({}), false;
+                next = transfer.LineFailed(WhyNothing({}));
             else
                 next = transfer.Waited(clock.elapsed());
         }
@@ -283,8 +283,9 @@ bool PortRunner::Wait(int ms, QString *why)
     clock.start();
     for (qint64 left = ms; left > 0 && !Stopped(); left = ms - clock.elapsed())
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, StopCheckMs)));
+    *why = WhyNothing({});
     if (Stopped())
-        return *why = WhyNothing({}), false;
+        return false;
     m_console.Line(QStringLiteral("%1 wait: %2 ms").arg(m_name).arg(ms));
     return true;
 }

@@ -195,19 +195,15 @@ RunLine ParseRunLine(const QStringList &args)
         if (!optionsEnd && arg.startsWith(QLatin1String("--"))) {
             const qsizetype eq = arg.indexOf(QLatin1Char('='));
             const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-            QString *target = name == QLatin1String("port")    ? nullptr
-                              : name == QLatin1String("speed") ? &o.speed
-                              : name == QLatin1String("log")   ? &o.log
-                                                               : reinterpret_cast<QString *>(-1);
-            if (target == reinterpret_cast<QString *>(-1))
+            if (name != QLatin1String("port") && name != QLatin1String("speed") && name != QLatin1String("log"))
                 return UsageError(QStringLiteral("unknown option '%1'").arg(arg));
             if (eq < 0 && i + 1 >= args.size())
                 return UsageError(QStringLiteral("option '%1' needs a value").arg(arg));
             const QString value = eq < 0 ? args[++i] : arg.mid(eq + 1);
-            if (target)
-                *target = value;
-            else
+            if (name == QLatin1String("port"))
                 o.ports.append(value);
+            else
+                (name == QLatin1String("speed") ? o.speed : o.log) = value;
             continue;
         }
         const Form *form = FormOf(arg);

@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -70,6 +71,9 @@ int main(int argc, char *argv[])
         }
     }
 
+    // A reader that went away (kv7-run | head) must not end the run before
+    // its ports are closed: the failed write is counted instead.
+    std::signal(SIGPIPE, SIG_IGN);
     // A signal stops every port at its next bound; each gives its port its
     // speed back and closes it, so no lock file outlives the run.
     std::atomic<int> stop{0};
