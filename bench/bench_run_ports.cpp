@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
         }
         int equal = 0;
         for (int i = 0; i < devices; ++i) {
-            bench::WireFigures::Of(*sims[size_t(i)]); // stops it, so its image is written
+            sims[size_t(i)]->Stop(); // so that its image is written
             QFile got(dir.filePath(QStringLiteral("received%1.bin").arg(i)));
             equal += got.open(QIODevice::ReadOnly) && got.readAll() == padded ? 1 : 0;
         }
