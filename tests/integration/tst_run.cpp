@@ -258,6 +258,10 @@ private slots:
                                  QStringLiteral("firmware"), m_firmware, QStringLiteral("sample"), QStringLiteral("5"),
                                  m_sample});
         QCOMPARE(run.code, 0);
+        // The window's verdicts are in its log as well.
+        const QByteArray events = test::ReadFile(windowLog);
+        QVERIFY(events.contains(" * firmware upload ended: Finished uploading firmware and all is OK! 24 block frames sent, 1 NAKs seen\n"));
+        QVERIFY(events.contains(" * sample upload done: 4 lines answered, 0 rejected\n"));
         const QByteArray window = SentBytes(windowLog);
         QVERIFY(window.size() > 3000 + 4 * 75);
         QCOMPARE(SentBytes(runLog), window);
