@@ -371,11 +371,13 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(rig.form->VScroll1[2]->Gain(), 30);
         QCOMPARE(rig.messages.texts.size(), 1);
+        rig.form->VScroll1[4]->SetGain(5); // the user's own move is told again
+        QCOMPARE(rig.messages.texts.size(), 2);
         rig.serial.failWritesFrom = 2;
         rig.form->Timer1->start();
         rig.form->Command1_Click(Buttons::GetSoundFiles);
         QCOMPARE(rig.serial.writes.size(), 2);
-        QCOMPARE(rig.messages.details, QStringList(2, "input/output error"));
+        QCOMPARE(rig.messages.details, QStringList(3, "input/output error"));
     }
 
     void gainsMoveBetweenSliderBoxAndWire()
