@@ -176,6 +176,8 @@ private:
     void ReportOpenError(int port, const QString &why);
     // The caption and the pane's menu say whether a log runs.
     void ShowLogState();
+    // The caption while no log runs.
+    static QString WindowCaption() { return QStringLiteral("KV7 Test 1.0"); }
 
     SerialControl &m_serial;
     const PortMap &m_ports;

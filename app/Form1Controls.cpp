@@ -56,7 +56,7 @@ QPushButton *Button(QWidget *parent, const char *name, const char *caption, cons
 
 void Form1::CreateControls()
 {
-    setWindowTitle(QStringLiteral("KV7 Test 1.0"));
+    setWindowTitle(WindowCaption());
     setFixedSize(12210 / TwipsPerPixel, 8730 / TwipsPerPixel);
     // The design's geometry was drawn for an 8-point system font with
     // letters as narrow as Arial's; Liberation Sans has Arial's widths.

@@ -147,8 +147,7 @@ bool Form1::StartLog(const QString &path)
 
 void Form1::ShowLogState()
 {
-    const QString caption = QStringLiteral("KV7 Test 1.0");
-    setWindowTitle(m_record->Running() ? caption + QStringLiteral(" - logging to ") + m_record->Path() : caption);
+    setWindowTitle(m_record->Running() ? WindowCaption() + QStringLiteral(" - logging to ") + m_record->Path() : WindowCaption());
     Text1->SetLogging(m_record->Running());
 }
 
