@@ -4,13 +4,13 @@
 #include "bench/BenchUtil.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
+#include "tests/support/TransferBytes.h"
 #include "bench/XmodemBaseline.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,11 +80,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    QByteArray image(ImageSize, '\0');
-    QRandomGenerator random(1);
-    for (char &b : image)
-        b = char(random.bounded(256));
-    const QByteArray padded = image + QByteArray(128, '\x1A');
+    const QByteArray image = test::RandomBytes(ImageSize, 1);
+    const QByteArray padded = test::Padded(image);
     const QString imagePath = dir.filePath(QStringLiteral("image.bin"));
     QFile file(imagePath);
     if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
