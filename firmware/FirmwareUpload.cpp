@@ -78,12 +78,9 @@ SerialResult FirmwareUpload::Carry(const FirmwareTransfer::Move &move)
         m_active = true;
         m_timer2.start();
         return SerialResult::Ok();
-    case Move::ToTransferSpeed: {
-        (void)m_serial.SetPortOpen(false);
+    case Move::ToTransferSpeed:
         SavedSettings = m_serial.Settings();
-        const SerialResult set = m_serial.SetSettings(QString::fromLatin1(FirmwareTransfer::TransferSettings));
-        return set.ok() ? m_serial.SetPortOpen(true) : set;
-    }
+        return m_serial.ReopenAt(QString::fromLatin1(FirmwareTransfer::TransferSettings));
     }
     return SerialResult::Ok();
 }

@@ -213,7 +213,7 @@ bool PortRunner::Firmware(const Step &step, QString *why)
     // Whichever way it ends, the port gets its speed back.
     const auto end = [&](const QString &failure) {
         transfer.End();
-        const SerialResult back = switched ? Reopen(saved) : SerialResult::Ok();
+        const SerialResult back = switched ? m_serial->ReopenAt(saved) : SerialResult::Ok();
         Note(QStringLiteral("firmware upload ended: %1; %2 block frames sent, %3 NAKs seen")
                  .arg(failure.isEmpty() ? QStringLiteral("done") : failure)
                  .arg(transfer.FramesSent())
@@ -238,7 +238,7 @@ bool PortRunner::Firmware(const Step &step, QString *why)
             break;
         case Move::ToTransferSpeed:
             switched = true;
-            done = Reopen(QString::fromLatin1(FirmwareTransfer::TransferSettings));
+            done = m_serial->ReopenAt(QString::fromLatin1(FirmwareTransfer::TransferSettings));
             break;
         }
         if (!done.ok())
@@ -337,13 +337,6 @@ QString PortRunner::WhyNothing(const QString &timedOut) const
     if (!m_serial->PortOpen())
         return QStringLiteral("the port went away");
     return timedOut;
-}
-
-SerialResult PortRunner::Reopen(const QString &settings)
-{
-    (void)m_serial->SetPortOpen(false);
-    const SerialResult set = m_serial->SetSettings(settings);
-    return set.ok() ? m_serial->SetPortOpen(true) : set;
 }
 
 void PortRunner::Note(const QString &event)

@@ -63,8 +63,6 @@ private:
     std::optional<QByteArray> AwaitFrame(qint64 ms);
     // Why a wait ended without what it waited for.
     QString WhyNothing(const QString &timedOut) const;
-    // Closes the port and opens it again at `settings`.
-    SerialResult Reopen(const QString &settings);
     bool Stopped() const { return m_stop.load() != 0; }
     void Note(const QString &event);
 

@@ -12,12 +12,6 @@ QString RunLog::Open(const QString &path, const QString &header)
     return m_log.Open(path, header);
 }
 
-bool RunLog::IsOpen()
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_log.IsOpen();
-}
-
 void RunLog::Sent(const QString &port, const QByteArray &bytes)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);

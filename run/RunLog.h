@@ -14,7 +14,6 @@ class RunLog {
 public:
     // The reason it cannot be opened, empty when it is.
     QString Open(const QString &path, const QString &header);
-    bool IsOpen();
 
     void Sent(const QString &port, const QByteArray &bytes);
     void Received(const QString &port, const QByteArray &bytes);

@@ -31,6 +31,13 @@ SerialResult SerialControl::SetCommPort(int port)
     return SerialResult::Ok();
 }
 
+SerialResult SerialControl::ReopenAt(const QString &text)
+{
+    (void)SetPortOpen(false);
+    const SerialResult set = SetSettings(text);
+    return set.ok() ? SetPortOpen(true) : set;
+}
+
 SerialResult SerialControl::SetSettings(const QString &text)
 {
     QString why;

@@ -28,6 +28,9 @@ public:
     QString Settings() const { return m_settings.ToText(); }
     // Full form or a speed alone; applied to an open port at once.
     SerialResult SetSettings(const QString &text);
+    // Closed, set to `text` and opened again: a switch of speed the device
+    // on the other side makes at the same moment.
+    SerialResult ReopenAt(const QString &text);
 
     // Sends the bytes unchanged, in order. Fails while closed.
     SerialResult Output(const QByteArray &bytes);
