@@ -47,12 +47,13 @@ QString FirmwareTransfer::EndText(Ending ending)
     return QStringLiteral("The firmware upload stopped.");
 }
 
-void FirmwareTransfer::Begin(const QByteArray &image)
+void FirmwareTransfer::Begin(const QByteArray &image, int nakLimit)
 {
     m_transfer.Begin(image);
     m_blocks = double(image.size()) / BlockTransfer::BlockSize;
-    m_ended = m_answered = false;
-    m_framesSent = m_naks = 0;
+    m_ended = m_answered = m_awaiting = false;
+    m_framesSent = m_naks = m_refusals = 0;
+    m_nakLimit = nakLimit;
 }
 
 FirmwareTransfer::Step FirmwareTransfer::Reply(const QByteArray &text)
@@ -66,10 +67,19 @@ FirmwareTransfer::Step FirmwareTransfer::Reply(const QByteArray &text)
     if (!step.acted)
         return {};
     m_answered = true;
+    if (text == QByteArray(1, NAK) && m_awaiting) {
+        if (m_nakLimit > 0 && ++m_refusals >= m_nakLimit) {
+            m_ended = true;
+            return {true, {}, false, true};
+        }
+    } else if (text == QByteArray(1, ACK)) {
+        m_refusals = 0;
+    }
     if (step.finished)
         m_ended = true;
     if (step.write.size() == BlockTransfer::FrameSize)
         ++m_framesSent;
+    m_awaiting = m_awaiting || step.write.size() == BlockTransfer::FrameSize;
     return {true, step.write, step.finished};
 }
 
@@ -81,6 +91,14 @@ QString FirmwareTransfer::WhyTimedOut() const
         .arg(StallMs / 1000)
         .arg(Progress())
         .arg(qCeil(m_blocks));
+}
+
+QString FirmwareTransfer::WhyGaveUp() const
+{
+    const QString frame = m_transfer.UploadState == BlockTransfer::UploadEotSent
+                              ? QStringLiteral("the end of the transfer (EOT)")
+                              : QStringLiteral("block %1 of %2").arg(Progress() + 1).arg(qCeil(m_blocks));
+    return QStringLiteral("the device refused %1 %2 times in a row").arg(frame).arg(m_refusals);
 }
 
 } // namespace kv7

@@ -23,6 +23,9 @@ public:
     // For every later reply; a silent boot loader must not hold the line for good.
     static constexpr int StallMs = 30000;
     static const char *const TransferSettings;
+    // Block numbers run round from 255 to 1, so they set no bound; this cap
+    // (64 MiB, 524,288 blocks) keeps a wrong file from filling the memory.
+    static constexpr qint64 MaxImageBytes = 64LL * 1024 * 1024;
 
     struct Move {
         enum Kind { Write, Pause, StartLimit, ToTransferSpeed } kind;
@@ -36,14 +39,17 @@ public:
         bool acted = false;    // a reply that counts: the running limit stops
         QByteArray write;      // to send back; then the next reply may take StallMs
         bool finished = false; // the device confirmed the end
+        bool gaveUp = false;   // the NAK bound was reached: nothing more is sent
     };
 
     enum class Ending { Finished, TimedOut, NotStarted, Stopped };
     // The user's message for an ending.
     static QString EndText(Ending ending);
 
-    // A fresh upload of `image` (at least one byte).
-    void Begin(const QByteArray &image);
+    // A fresh upload of `image` (at least one byte). With `nakLimit` above
+    // 0, the same frame refused that many times in a row ends the upload
+    // instead of going out again; 0 resends for as long as the device asks.
+    void Begin(const QByteArray &image, int nakLimit = 0);
     // One receive event's whole text; nothing once the upload has ended.
     Step Reply(const QByteArray &text);
     // The upload is over, whichever way: later replies are ignored.
@@ -57,6 +63,8 @@ public:
     int Naks() const { return m_naks; }
     // Why a limit ran out, for a log or a script: the start or a stall.
     QString WhyTimedOut() const;
+    // Which frame the device kept refusing, once the NAK bound was reached.
+    QString WhyGaveUp() const;
 
 private:
     BlockTransfer m_transfer;
@@ -65,6 +73,11 @@ private:
     bool m_answered = false;
     int m_framesSent = 0;
     int m_naks = 0;
+    int m_nakLimit = 0;
+    // NAKs in a row for the frame (or EOT) now awaiting its answer; the NAK
+    // that asks for the first frame refuses nothing.
+    int m_refusals = 0;
+    bool m_awaiting = false;
 };
 
 } // namespace kv7

@@ -2,8 +2,9 @@
 
 #include "protocol/FirmwareTransfer.h"
 #include "protocol/GainReport.h"
-#include "protocol/LogFormat.h"
+#include "protocol/OutsideText.h"
 #include "protocol/ReplyDecoder.h"
+#include "protocol/ReplyStatus.h"
 #include "protocol/SampleTransfer.h"
 #include "run/Console.h"
 #include "run/RunLog.h"
@@ -28,7 +29,7 @@ constexpr int StopCheckMs = 50;
 
 QString Readable(const QByteArray &bytes)
 {
-    return QString::fromLatin1(EscapeBytes(bytes));
+    return ShownBytes(bytes);
 }
 
 int Percent(double done, double all)
@@ -140,6 +141,11 @@ bool PortRunner::Frames(const Step &step, QString *why)
             *why = WhyNothing(QStringLiteral("no reply to %1 within %2 s").arg(Readable(frame)).arg(ReplyWaitMs / 1000));
             return false;
         }
+        // A device that says "no" has not done what the step asked.
+        if (!m_options.accept.contains(StatusOf(*reply))) {
+            *why = WhyNotAccepted(*reply);
+            return false;
+        }
         if (step.kind == Step::Gains) {
             const std::optional<GainReport> gain = ParseGainReport(*reply);
             const int channel = int(shown.size()) + 1;
@@ -204,7 +210,7 @@ bool PortRunner::Firmware(const Step &step, QString *why)
 {
     using Move = FirmwareTransfer::Move;
     FirmwareTransfer transfer;
-    transfer.Begin(step.data);
+    transfer.Begin(step.data, m_options.maxNaks);
     Note(QStringLiteral("firmware upload: %1 bytes").arg(step.data.size()));
     const QString saved = m_serial->Settings();
     bool switched = false;
@@ -255,6 +261,8 @@ bool PortRunner::Firmware(const Step &step, QString *why)
         const FirmwareTransfer::Step next = transfer.Reply(bytes);
         if (!next.acted)
             continue;
+        if (next.gaveUp)
+            return end(transfer.WhyGaveUp());
         if (next.finished)
             break;
         if (const SerialResult sent = Write(next.write); !sent.ok())

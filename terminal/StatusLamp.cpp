@@ -1,17 +1,20 @@
 #include "terminal/StatusLamp.h"
 
+#include "protocol/ReplyStatus.h"
+
 #include <QPainter>
 
 namespace kv7 {
 
 QColor LampColour(char status)
 {
-    switch (status) {
-    case 'R': return QColor(0, 255, 0);
-    case 'P': return QColor(255, 255, 0);
-    case 'C': return QColor(255, 0, 0);
-    default: return QColor(255, 255, 255);
+    switch (LampOf(status)) {
+    case Lamp::Green: return QColor(0, 255, 0);
+    case Lamp::Yellow: return QColor(255, 255, 0);
+    case Lamp::Red: return QColor(255, 0, 0);
+    case Lamp::White: break;
     }
+    return QColor(255, 255, 255);
 }
 
 StatusLamp::StatusLamp(QWidget *parent) : QWidget(parent) {}

@@ -1,4 +1,5 @@
 #include "protocol/BlockTransfer.h"
+#include "protocol/FirmwareTransfer.h"
 
 #include "tests/support/TransferBytes.h"
 
@@ -106,6 +107,47 @@ private slots:
             QCOMPARE(got.join(' '), writes);
             QCOMPARE(t.Progress, progress);
         }
+    }
+
+    // The same frame refused `limit` times in a row ends the upload ("X")
+    // instead of going out again; the NAK that asks for the first frame
+    // refuses nothing, and an ACK starts the count afresh.
+    void nakBoundEndsTheUpload_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QByteArray>("replies");
+        QTest::addColumn<QByteArray>("writes");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("third refusal") << 3 << QByteArray("{ N N N N A") << QByteArray("{ 1 1 1 X .")
+                                       << "the device refused block 1 of 3 3 times in a row";
+        QTest::newRow("an ACK starts afresh") << 3 << QByteArray("{ N N N A N N A N N A A")
+                                              << QByteArray("{ 1 1 1 2 2 2 3 3 3 E F") << QString();
+        QTest::newRow("the EOT refused") << 2 << QByteArray("{ N A A A N N {") << QByteArray("{ 1 2 3 E E X .")
+                                         << "the device refused the end of the transfer (EOT) 2 times in a row";
+        QTest::newRow("a later block") << 2 << QByteArray("{ N A N N") << QByteArray("{ 1 2 2 X")
+                                       << "the device refused block 2 of 3 2 times in a row";
+        QTest::newRow("no bound") << 0 << QByteArray("{ N N N N N N N N N N N N A")
+                                  << QByteArray("{ 1 1 1 1 1 1 1 1 1 1 1 1 2") << QString();
+    }
+    void nakBoundEndsTheUpload()
+    {
+        QFETCH(int, limit);
+        QFETCH(QByteArray, replies);
+        QFETCH(QByteArray, writes);
+        QFETCH(QString, why);
+        const QByteArray image = Image(300);
+        FirmwareTransfer t;
+        t.Begin(image, limit);
+        QByteArrayList got;
+        bool gaveUp = false;
+        for (QByteArray text : replies.split(' ')) {
+            text.replace('A', Ack).replace('N', Nak);
+            const FirmwareTransfer::Step step = t.Reply(text);
+            gaveUp = gaveUp || step.gaveUp;
+            got << (step.gaveUp ? "X" : Describe({step.acted, step.write, step.finished}, image));
+        }
+        QCOMPARE(got.join(' '), writes);
+        QCOMPARE(gaveUp ? t.WhyGaveUp() : QString(), why);
     }
 };
 
