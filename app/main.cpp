@@ -2,13 +2,15 @@
 #include "app/Form1.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMessageBoxes.h"
+#include "serial/HeldLocks.h"
+#include "serial/PortChoice.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "serial/QtSerialControl.h"
+#include "serial/StandardStreams.h"
 #include "serial/StopSignals.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 
 int main(int argc, char *argv[])
 {
+    kv7::EnsureStandardStreams();
     const kv7::CommandLine line = kv7::ParseCommandLine(argc, argv);
     if (const std::optional<kv7::EarlyAnswer> &answer = line.answer) {
         std::FILE *to = answer->toStderr ? stderr : stdout;
@@ -37,9 +40,9 @@ int main(int argc, char *argv[])
     // A device asked for by its path is listed under the number that leads
     // to it, or else under its path.
     QString port = QString::fromLocal8Bit(line.options.port.c_str());
-    if (port.startsWith(QLatin1Char('/')) && QFileInfo::exists(port)) {
-        const int n = ports.NumberOf(port);
-        port = ports.Name(n > 0 ? n : ports.AddDevice(port));
+    if (port.startsWith(QLatin1Char('/'))) {
+        if (const kv7::PortChoice choice = kv7::ChoosePort(ports, port); choice.number > 0)
+            port = ports.Name(choice.number);
     }
     kv7::QtSerialControl serial(ports);
     kv7::QtMessageBoxes messages;
@@ -49,6 +52,8 @@ int main(int argc, char *argv[])
     dialogs.SetParent(&form);
     // A kill, Ctrl+C or a closed terminal ends it as "EXIT" does, so the
     // port's lock file never outlives it.
+    // However it ends, short of SIGKILL, its ports' lock files go with it.
+    kv7::HeldLocks::ReleaseOnExit();
     kv7::StopSignals stop;
     QObject::connect(&stop, &kv7::StopSignals::Received, &form, &kv7::Form1::EndOnSignal);
     if (!stop.Catch())

@@ -1,13 +1,12 @@
 #include "commands/SampleUpload.h"
 
 #include "commands/UploadHost.h"
+#include "files/UploadFile.h"
 #include "protocol/ReplyDecoder.h"
 #include "serial/SerialControl.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 
 namespace kv7 {
 
@@ -80,21 +79,11 @@ std::optional<SampleTransfer::Step> SampleUpload::Await(SampleTransfer &transfer
 
 bool SampleUpload::ReadFile(const QString &path, QByteArray *bytes)
 {
-    const QFileInfo info(path);
-    QFile file(path);
     QString why;
-    if (info.isDir()) {
-        why = QStringLiteral("It is a folder.");
-    } else if (info.exists() && !info.isFile()) {
-        why = QStringLiteral("It is not a regular file.");
-    } else if (file.open(QIODevice::ReadOnly)) {
-        // Read to the end, not by the size: files under /proc say 0.
-        *bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError)
-            return true;
-        why = file.errorString();
-    } else {
-        why = file.errorString();
+    std::optional<QByteArray> read = ReadUploadFile(path, SampleTransfer::MaxFileBytes, &why);
+    if (read) {
+        *bytes = std::move(*read);
+        return true;
     }
     m_host.Report(QStringLiteral("The sample file %1 cannot be read.").arg(path), why);
     return false;

@@ -1,9 +1,9 @@
 #include "firmware/FirmwareUpload.h"
 
 #include "commands/UploadHost.h"
+#include "files/UploadFile.h"
 #include "serial/SerialControl.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -28,13 +28,11 @@ void FirmwareUpload::StartUpload(const QString &path)
         return;
     if (!QFileInfo(path).isFile())
         return m_host.Report(QStringLiteral("File %1 does not exist. Aborting upload.").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return m_host.Report(file.errorString());
-    const QByteArray image = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return m_host.Report(file.errorString());
-    file.close();
+    QString why;
+    const std::optional<QByteArray> read = ReadUploadFile(path, FirmwareTransfer::MaxImageBytes, &why);
+    if (!read)
+        return m_host.Report(QStringLiteral("File %1 cannot be uploaded. Aborting upload.").arg(path), why);
+    const QByteArray &image = *read;
     if (image.isEmpty())
         return m_host.Report(QStringLiteral("File %1 is empty. Aborting upload.").arg(path));
 

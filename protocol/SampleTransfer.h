@@ -14,6 +14,9 @@ class SampleTransfer {
 public:
     static constexpr int LineBytes = 32;
     static constexpr int DefaultWaitMs = 5000;
+    // A line's index has four hex digits: 65,536 lines, the last of them
+    // part-filled, is the most a file can give without two lines sharing one.
+    static constexpr qint64 MaxFileBytes = 65536LL * LineBytes - 1;
 
     struct Step {
         // A frame to write now; the wait for its reply starts once it is out.

@@ -1,11 +1,12 @@
 #include "run/RunOptions.h"
 
 #include "commands/CommandTable.h"
+#include "files/UploadFile.h"
+#include "protocol/FirmwareTransfer.h"
 #include "protocol/Frame.h"
+#include "protocol/SampleTransfer.h"
 #include "serial/SerialSettings.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <iterator>
@@ -15,7 +16,7 @@ namespace kv7::run {
 namespace {
 
 const char *const HelpText =
-    "Usage: kv7-run --port PORT [--port PORT ...] [--speed BAUD] [--log FILE] STEP...\n"
+    "Usage: kv7-run --port PORT [--port PORT ...] [OPTION...] STEP...\n"
     "\n"
     "Runs the steps, in order, on every port at the same time, and prints each\n"
     "step's result and one result line per port.\n"
@@ -25,10 +26,15 @@ const char *const HelpText =
     "  --speed BAUD  300, 1200, 9600 (the default), 19200, 57600 or 115200\n"
     "  --log FILE    appends a log of the session, both directions, each entry\n"
     "                with its port, to FILE\n"
+    "  --accept LETTERS  reply status letters that pass a step besides R, the\n"
+    "                only one accepted by default (the green lamp); e.g. RP\n"
+    "  --max-naks N  a firmware block refused N times in a row fails the step\n"
+    "                (default 10; 0 resends for as long as the device asks)\n"
     "  --help        print this text and exit\n"
     "  --version     print the version and exit\n"
     "\n"
-    "Steps (each wait for a reply is at most 5 s):\n"
+    "Steps (each wait for a reply is at most 5 s; a step passes only when every\n"
+    "reply it waits for carries an accepted status letter):\n"
     "  version              Get Version, prints the reply\n"
     "  battery              Get Battery, prints the reply\n"
     "  gains                reads the eight gains and prints them\n"
@@ -51,11 +57,6 @@ RunLine Answer(int code, const QString &text)
     return line;
 }
 
-RunLine UsageError(const QString &what)
-{
-    return Answer(2, QStringLiteral("kv7-run: %1\nTry 'kv7-run --help' for more information.\n").arg(what));
-}
-
 // A whole decimal number within [low, high].
 std::optional<int> Number(const QString &text, int low, int high)
 {
@@ -64,23 +65,6 @@ std::optional<int> Number(const QString &text, int low, int high)
         return std::nullopt;
     const int n = text.toInt();
     return n >= low && n <= high ? std::optional<int>(n) : std::nullopt;
-}
-
-// The file's bytes; the reason it cannot be read otherwise.
-std::optional<QByteArray> ReadFile(const QString &path, QString *why)
-{
-    QFile file(path);
-    if (QFileInfo(path).isDir()) {
-        *why = QStringLiteral("it is a folder");
-    } else if (file.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError)
-            return bytes;
-        *why = file.errorString();
-    } else {
-        *why = file.errorString();
-    }
-    return std::nullopt;
 }
 
 using Args = QStringList;
@@ -134,7 +118,8 @@ std::optional<Step> Build(const QString &name, const Args &a, QString *why)
             return bad(QStringLiteral("needs an area from 0 to 99"));
         const QString path = a.value(sample ? 1 : 0);
         QString cannot;
-        const std::optional<QByteArray> data = ReadFile(path, &cannot);
+        const std::optional<QByteArray> data =
+            ReadUploadFile(path, sample ? SampleTransfer::MaxFileBytes : FirmwareTransfer::MaxImageBytes, &cannot);
         if (!data)
             return bad(QStringLiteral("cannot read %1: %2").arg(path, cannot));
         if (!sample && data->isEmpty())
@@ -177,6 +162,11 @@ bool PortName(const QString &name)
 
 } // namespace
 
+RunLine UsageError(const QString &what)
+{
+    return Answer(2, QStringLiteral("kv7-run: %1\nTry 'kv7-run --help' for more information.\n").arg(what));
+}
+
 RunLine ParseRunLine(const QStringList &args)
 {
     RunLine line;
@@ -195,15 +185,28 @@ RunLine ParseRunLine(const QStringList &args)
         if (!optionsEnd && arg.startsWith(QLatin1String("--"))) {
             const qsizetype eq = arg.indexOf(QLatin1Char('='));
             const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-            if (name != QLatin1String("port") && name != QLatin1String("speed") && name != QLatin1String("log"))
+            static const QStringList known = {QStringLiteral("port"), QStringLiteral("speed"), QStringLiteral("log"),
+                                              QStringLiteral("accept"), QStringLiteral("max-naks")};
+            if (!known.contains(name))
                 return UsageError(QStringLiteral("unknown option '%1'").arg(arg));
             if (eq < 0 && i + 1 >= args.size())
                 return UsageError(QStringLiteral("option '%1' needs a value").arg(arg));
             const QString value = eq < 0 ? args[++i] : arg.mid(eq + 1);
-            if (name == QLatin1String("port"))
+            if (name == QLatin1String("port")) {
                 o.ports.append(value);
-            else
+            } else if (name == QLatin1String("accept")) {
+                static const QRegularExpression letters(QStringLiteral("^[!-~]{1,94}$"));
+                if (!letters.match(value).hasMatch())
+                    return UsageError(QStringLiteral("--accept needs status letters, such as RP"));
+                o.accept = "R" + value.toLatin1();
+            } else if (name == QLatin1String("max-naks")) {
+                const std::optional<int> n = Number(value, 0, 1000000);
+                if (!n)
+                    return UsageError(QStringLiteral("--max-naks needs a number from 0 to 1000000"));
+                o.maxNaks = *n;
+            } else {
                 (name == QLatin1String("speed") ? o.speed : o.log) = value;
+            }
             continue;
         }
         const Form *form = FormOf(arg);

@@ -27,6 +27,11 @@ struct RunOptions {
     QStringList ports; // as given
     QString speed = QStringLiteral("9600");
     QString log;
+    // Status letters a reply may carry and its step still pass; "R" always.
+    QByteArray accept = "R";
+    // The same firmware frame refused this many times in a row fails the
+    // step; 0 resends for as long as the device asks.
+    int maxNaks = 10;
     std::vector<Step> steps;
 };
 
@@ -40,5 +45,7 @@ struct RunLine {
 
 // `args` without the program's name.
 RunLine ParseRunLine(const QStringList &args);
+// The answer to a command line found wrong: exit status 2 and `what`.
+RunLine UsageError(const QString &what);
 
 } // namespace kv7::run

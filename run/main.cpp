@@ -3,12 +3,15 @@
 #include "run/PortRunner.h"
 #include "run/RunLog.h"
 #include "run/RunOptions.h"
+#include "serial/HeldLocks.h"
+#include "serial/PortChoice.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
+#include "serial/StandardStreams.h"
 #include "serial/StopSignals.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QMap>
 #include <QThread>
 
 #include <atomic>
@@ -18,41 +21,35 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-// The number that leads to the port, 0 for one that does not exist (it then
-// fails at its start, and the others run); the name it is shown under.
-int Resolve(kv7::PortMap &ports, QString *name)
-{
-    if (!name->startsWith(QLatin1Char('/'))) {
-        *name = name->toUpper();
-        const int n = name->mid(3).toInt();
-        return ports.PortExists(n) ? n : 0;
-    }
-    if (!QFileInfo::exists(*name))
-        return 0;
-    const int n = ports.NumberOf(*name);
-    return n > 0 ? n : ports.AddDevice(*name);
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
+    kv7::EnsureStandardStreams();
     QCoreApplication app(argc, argv);
-    const kv7::run::RunLine line = kv7::run::ParseRunLine(QCoreApplication::arguments().mid(1));
+    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
+    kv7::run::RunLine line = kv7::run::ParseRunLine(QCoreApplication::arguments().mid(1));
+    // Each port resolved to its device before anything is sent; a port that
+    // does not exist (number 0) fails at its start, and the others run.
+    QStringList names = line.options.ports;
+    std::vector<int> numbers;
+    QMap<QString, QString> given; // device key -> the first spelling that led there
+    for (int i = 0; !line.exitCode && i < names.size(); ++i) {
+        QString &name = names[i];
+        if (!name.startsWith(QLatin1Char('/')))
+            name = name.toUpper();
+        const kv7::PortChoice choice = kv7::ChoosePort(ports, name);
+        numbers.push_back(choice.number);
+        const QString key = choice.Key(name);
+        if (given.contains(key))
+            line = kv7::run::UsageError(QStringLiteral("--port %1 and --port %2 are the same device (%3)")
+                                            .arg(given.value(key), line.options.ports[i], key));
+        given.insert(key, line.options.ports.value(i));
+    }
     if (line.exitCode) {
         std::FILE *to = *line.exitCode == 0 ? stdout : stderr;
         const bool written = std::fputs(line.text.toLocal8Bit().constData(), to) >= 0 && std::fflush(to) == 0;
         return written || *line.exitCode != 0 ? *line.exitCode : 1;
     }
     const kv7::run::RunOptions &options = line.options;
-
-    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
-    QStringList names = options.ports;
-    std::vector<int> numbers;
-    for (QString &name : names)
-        numbers.push_back(Resolve(ports, &name));
 
     kv7::run::Console console(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, int(names.size()));
     std::unique_ptr<kv7::run::RunLog> log;
@@ -76,6 +73,8 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     // A signal stops every port at its next bound; each gives its port its
     // speed back and closes it, so no lock file outlives the run.
+    // However it ends, short of SIGKILL, its ports' lock files go with it.
+    kv7::HeldLocks::ReleaseOnExit();
     std::atomic<int> stop{0};
     kv7::StopSignals stopSignals;
     QObject::connect(&stopSignals, &kv7::StopSignals::Received, [&stop](int signal) { stop.store(signal); });

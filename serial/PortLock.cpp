@@ -2,11 +2,14 @@
 
 #include "serial/UserNames.h"
 
+#include "protocol/OutsideText.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,30 +28,45 @@ QString LockFilePath(const QString &device)
     return {};
 }
 
+QString LockPathProblem(const QString &device)
+{
+    const QString path = LockFilePath(device);
+    struct stat st {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return QStringLiteral("%1 cannot be opened: its lock file %2 is not a regular file. Remove it with \"sudo rm %2\", "
+                          "then choose the port again.")
+        .arg(ShownText(device), ShownText(path));
+}
+
 QString LockAdvice(const QString &device)
 {
     const QString path = LockFilePath(device);
-    QFile file(path);
+    QFile file;
     struct stat st {};
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || ::fstat(file.handle(), &st) != 0)
+    // Never blocks, and reads only a plain file: anyone may plant one here.
+    const int fd =
+        path.isEmpty() ? -1 : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     // QLockFile's content: the holder's pid, then its program name.
     const QList<QByteArray> lines = file.read(4096).split('\n');
     bool numeric = false;
     const qint64 pid = lines.value(0).trimmed().toLongLong(&numeric);
     if (!numeric || pid <= 0)
         return {};
-    const QString program = QString::fromUtf8(lines.value(1).trimmed());
+    const QString program = ShownText(QString::fromUtf8(lines.value(1).trimmed()));
     if (::kill(pid_t(pid), 0) == 0 || errno == EPERM) {
         return QStringLiteral("%1 is in use by another program: it is held by %2 (process %3).")
-            .arg(device, program.isEmpty() ? QStringLiteral("a program") : program)
-            .arg(pid);
+            .arg(ShownText(device), program.isEmpty() ? QStringLiteral("a program") : program, QString::number(pid));
     }
     return QStringLiteral("%1 is free, but the lock file %2 left by process %3, which no longer runs, belongs to %4 and "
                           "your user may not remove it. Remove it with \"sudo rm %2\", then choose the port again.")
-        .arg(device, path)
-        .arg(pid)
-        .arg(UserName(st.st_uid));
+        .arg(ShownText(device), ShownText(path), QString::number(pid), UserName(st.st_uid));
 }
 
 } // namespace kv7

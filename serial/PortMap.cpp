@@ -30,8 +30,10 @@ QString PortMap::DevicePath(int n) const
 {
     if (n < 1 || n > 255)
         return {};
+    // Followed anew each time: one device has one name, for its lock too,
+    // however the user spelled it.
     if (m_added.contains(n))
-        return m_added.value(n);
+        return QFileInfo(m_added.value(n)).canonicalFilePath();
     QString linked = LinkTarget(n);
     if (!linked.isEmpty())
         return linked;

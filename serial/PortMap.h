@@ -13,7 +13,8 @@ class PortMap {
 public:
     PortMap(QString linkFolder, bool fixedFamilies);
 
-    // The device path for port n, empty when the port does not exist.
+    // The device path for port n, links and "." resolved; empty when the
+    // port does not exist.
     QString DevicePath(int n) const;
     bool PortExists(int n) const { return !DevicePath(n).isEmpty(); }
     // "COM<n>", or the path of a device added by its path.

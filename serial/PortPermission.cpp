@@ -2,6 +2,8 @@
 
 #include "serial/UserNames.h"
 
+#include "protocol/OutsideText.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,11 +26,11 @@ QString PermissionAdvice(const QString &path)
         const QString group = GroupName(st.st_gid);
         return QStringLiteral("Your user may not use %1: only members of the group \"%2\" may. Add yourself with "
                               "\"sudo usermod -aG %2 $USER\", then log out and in again.")
-            .arg(path, group);
+            .arg(ShownText(path), group);
     }
     return QStringLiteral("Your user may not use %1: only %2 may (mode %3). A udev rule can give it to the group "
                           "\"dialout\"; see \"Serial ports and permissions\" in the README.")
-        .arg(path, UserName(st.st_uid), QString::number(st.st_mode & 0777, 8));
+        .arg(ShownText(path), UserName(st.st_uid), QString::number(st.st_mode & 0777, 8));
 }
 
 } // namespace kv7

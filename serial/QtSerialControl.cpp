@@ -1,5 +1,8 @@
 #include "serial/QtSerialControl.h"
 
+#include "protocol/OutsideText.h"
+
+#include "serial/HeldLocks.h"
 #include "serial/PortLock.h"
 #include "serial/PortMap.h"
 #include "serial/PortPermission.h"
@@ -49,51 +52,64 @@ QtSerialControl::QtSerialControl(const PortMap &ports, QObject *parent) : Serial
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
 }
 
+QtSerialControl::~QtSerialControl()
+{
+    m_port.close();
+    HeldLocks::Remove(m_lockFile);
+}
+
 SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &settings)
 {
     const QString path = m_ports.DevicePath(port);
     if (path.isEmpty())
         return SerialResult::Fail(QStringLiteral("COM%1 does not exist.").arg(port));
+    // Paths and names below come from links, lock files and /proc: shown
+    // as plain, capped text.
+    const QString shown = ShownText(path);
     // A stale link may lead to a pty the kernel has since given to a
     // terminal tab: frames written there would be typed into its shell.
     if (const std::optional<TerminalUser> user = ControllingProgram(path)) {
         return SerialResult::Fail(QStringLiteral("%1 is in use by another program: it is the terminal of %2 (process %3).")
-                                      .arg(path, user->name)
-                                      .arg(user->pid));
+                                      .arg(shown, ShownText(user->name), QString::number(user->pid)));
     }
+    if (const QString problem = LockPathProblem(path); !problem.isEmpty())
+        return SerialResult::Fail(problem);
     m_port.setPortName(path);
     if (!m_port.open(QIODevice::ReadWrite)) {
         // In plain words: the device is gone, someone else holds it, or this
         // user may not use it.
         switch (m_port.error()) {
         case QSerialPort::DeviceNotFoundError:
-            return SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(path));
+            return SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(shown));
         case QSerialPort::PermissionError: {
             // Not ours to use, or locked: by a live program, or by a dead
             // one's lock file that this user cannot clear.
             QString advice = PermissionAdvice(path);
             if (advice.isEmpty())
                 advice = LockAdvice(path);
-            return SerialResult::Fail(advice.isEmpty() ? QStringLiteral("%1 is in use by another program.").arg(path)
+            return SerialResult::Fail(advice.isEmpty() ? QStringLiteral("%1 is in use by another program.").arg(shown)
                                                        : advice);
         }
         default:
-            return SerialResult::Fail(QStringLiteral("%1 cannot be opened: %2.").arg(path, m_port.errorString()));
+            return SerialResult::Fail(QStringLiteral("%1 cannot be opened: %2.").arg(shown, m_port.errorString()));
         }
     }
+    m_lockFile = LockFilePath(path);
+    HeldLocks::Add(m_lockFile);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // What arrived before this open belongs to an earlier session (a reply
     // to a command sent before a speed change, say).
     m_port.clear(QSerialPort::Input);
     SerialResult applied = ApplySettings(settings);
     if (!applied.ok())
-        m_port.close();
+        CloseDevice();
     return applied;
 }
 
 void QtSerialControl::CloseDevice()
 {
     m_port.close();
+    HeldLocks::Remove(m_lockFile);
 }
 
 SerialResult QtSerialControl::ApplySettings(const SerialSettings &settings)
@@ -161,7 +177,7 @@ void QtSerialControl::Lose(const QString &why)
 {
     if (!m_port.isOpen())
         return;
-    m_port.close();
+    CloseDevice();
     emit PortLost(why);
 }
 

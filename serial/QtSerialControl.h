@@ -13,6 +13,9 @@ class QtSerialControl : public SerialControl {
     Q_OBJECT
 public:
     explicit QtSerialControl(const PortMap &ports, QObject *parent = nullptr);
+    ~QtSerialControl() override;
+    QtSerialControl(const QtSerialControl &) = delete;
+    QtSerialControl &operator=(const QtSerialControl &) = delete;
 
 protected:
     bool IsDeviceOpen() const override { return m_port.isOpen(); }
@@ -29,6 +32,8 @@ private:
 
     const PortMap &m_ports;
     QSerialPort m_port;
+    // The lock file of the device open now, for HeldLocks.
+    QString m_lockFile;
 };
 
 } // namespace kv7

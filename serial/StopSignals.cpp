@@ -1,5 +1,7 @@
 #include "serial/StopSignals.h"
 
+#include "serial/HeldLocks.h"
+
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -11,12 +13,27 @@ namespace kv7 {
 namespace {
 
 int g_pipe[2] = {-1, -1};
+volatile sig_atomic_t g_first = 0;
+
+// A program that has not ended this long after a stop signal is stuck
+// (a blocked write, a hung device): it ends anyway, its port locks with it.
+constexpr unsigned GraceSeconds = 10;
 
 void OnSignal(int signal)
 {
+    if (g_first == 0) {
+        g_first = signal;
+        ::alarm(GraceSeconds);
+    }
     // Non-blocking: a burst of signals must not hang the handler.
     const auto c = static_cast<unsigned char>(signal);
     (void)!::write(g_pipe[1], &c, 1);
+}
+
+void OnGraceOver(int)
+{
+    HeldLocks::ReleaseAll();
+    ::_exit(128 + g_first);
 }
 
 } // namespace
@@ -38,7 +55,8 @@ bool StopSignals::Catch()
     for (int s : {SIGINT, SIGTERM, SIGHUP})
         if (::sigaction(s, &sa, nullptr) != 0)
             return false;
-    return true;
+    sa.sa_handler = OnGraceOver;
+    return ::sigaction(SIGALRM, &sa, nullptr) == 0;
 }
 
 } // namespace kv7

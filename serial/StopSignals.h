@@ -9,7 +9,8 @@ namespace kv7 {
 // SIGINT, SIGTERM and SIGHUP (Ctrl+C, kill, a closed terminal, a logout) as
 // an ordinary event, so that a program holding a port closes it, and so
 // removes its lock file, before it ends. The handler itself only writes the
-// signal's number into a pipe.
+// signal's number into a pipe; a program still running 10 s later is ended
+// there and then, with the same status (128 + the signal).
 class StopSignals : public QObject {
     Q_OBJECT
 public:

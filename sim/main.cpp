@@ -1,4 +1,5 @@
 // kv7-sim: a simulated KV7 on a pseudo-terminal.
+#include "serial/StandardStreams.h"
 #include "serial/StopSignals.h"
 #include "sim/PortLink.h"
 #include "sim/Simulator.h"
@@ -44,6 +45,7 @@ bool CatchSignals(kv7::StopSignals &stop)
 
 int main(int argc, char *argv[])
 {
+    kv7::EnsureStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kv7-sim"));
 

@@ -4,6 +4,7 @@
 // the unprivileged user "nobody".
 #include "serial/PortLock.h"
 #include "serial/PortPermission.h"
+#include "tests/support/FreshPty.h"
 #include "tests/support/SimLink.h"
 
 #include <QApplication>
@@ -41,38 +42,6 @@ int RunWindowOn(const QString &device)
         std::printf("%s | %s\n", qPrintable(link.messages.texts[i]), qPrintable(link.messages.details[i]));
     return 0;
 }
-
-// A pty whose number has no lock file: one left by an earlier run that was
-// killed must not decide the outcome. Masters passed over stay open until
-// the end, so the kernel hands out other numbers.
-struct FreshPty {
-    FreshPty()
-    {
-        for (int tries = 0; tries < 512 && master < 0; ++tries) {
-            const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
-            if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0)
-                break;
-            device = QString::fromLocal8Bit(::ptsname(fd));
-            if (QFile::exists(LockFilePath(device)))
-                skipped.push_back(fd);
-            else
-                master = fd;
-        }
-    }
-    ~FreshPty()
-    {
-        for (int fd : skipped)
-            ::close(fd);
-        if (master >= 0)
-            ::close(master);
-    }
-    FreshPty(const FreshPty &) = delete;
-    FreshPty &operator=(const FreshPty &) = delete;
-
-    int master = -1;
-    QString device;
-    std::vector<int> skipped;
-};
 
 // The pid of a process that has ended.
 pid_t DeadPid()
@@ -144,7 +113,7 @@ private slots:
         QFETCH(QString, nobodyIn);
         QFETCH(bool, staleLock);
         QFETCH(QString, said);
-        const FreshPty pty;
+        const test::FreshPty pty;
         QVERIFY(pty.master >= 0);
         const QString &device = pty.device;
         const group *owner = ::getgrnam(owningGroup.toLocal8Bit().constData());

@@ -1,6 +1,7 @@
 // kv7-run against kv7-sim: its steps, the device's faults, several ports at
 // once, a signal, and the bytes it sends against the window's.
 #include "protocol/LogFormat.h"
+#include "protocol/SampleTransfer.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
 #include "tests/support/TransferBytes.h"
@@ -10,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <memory>
 
 using namespace kv7;
@@ -42,6 +44,8 @@ class TestRun : public QObject {
     QTemporaryDir m_dir;
     QString m_firmware;
     QString m_sample;
+    QString m_fifo;
+    QString m_big;
 
     // kv7-sim on the port folder kv7-run looks in.
     std::unique_ptr<test::SimProcess> Sim(const QStringList &options)
@@ -78,6 +82,12 @@ private slots:
         m_sample = m_dir.filePath(QStringLiteral("take.SSS"));
         QVERIFY(test::WriteFile(m_firmware, test::RandomBytes(3000, 1)));
         QVERIFY(test::WriteFile(m_sample, test::RandomBytes(100, 2)));
+        QVERIFY(test::WriteFile(m_dir.filePath(QStringLiteral("empty.bin")), {}));
+        m_fifo = m_dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_fifo).constData(), 0600), 0);
+        m_big = m_dir.filePath(QStringLiteral("big.SSS"));
+        QFile big(m_big);
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(SampleTransfer::MaxFileBytes + 1));
     }
 
     // Found before anything goes out: the device hears nothing.
@@ -94,12 +104,31 @@ private slots:
         QTest::newRow("missing argument") << QStringList{"--port", port, "wait"} << "wait: missing argument";
         QTest::newRow("no file") << QStringList{"--port", port, "version", "firmware", "/no/such"}
                                  << "firmware: cannot read /no/such";
-        QTest::newRow("empty firmware") << QStringList{"--port", port, "firmware", "/dev/null"} << "/dev/null is empty";
+        QTest::newRow("empty firmware") << QStringList{"--port", port, "firmware", "@EMPTY"} << "@EMPTY is empty";
         QTest::newRow("area 100") << QStringList{"--port", port, "sample", "100", "/dev/null"} << "needs an area";
         QTest::newRow("speed") << QStringList{"--port", port, "--speed", "4800", "version"} << "speed '4800'";
         QTest::newRow("COM256") << QStringList{"--port", "COM256", "version"} << "'COM256' is not a port";
         QTest::newRow("twice") << QStringList{"--port", port, "--port=@port", "version"} << "given twice";
         QTest::newRow("option") << QStringList{"--port", port, "--fast", "version"} << "unknown option '--fast'";
+        QTest::newRow("NAK bound") << QStringList{"--port", port, "--max-naks", "-1", "version"} << "--max-naks needs";
+        // Files that are not files, or too large to address, are read before anything is sent.
+        QTest::newRow("a device as firmware") << QStringList{"--port", port, "firmware", "/dev/zero"}
+                                              << "firmware: cannot read /dev/zero: It is not a regular file.";
+        QTest::newRow("a FIFO as sample") << QStringList{"--port", port, "sample", "1", "@FIFO"}
+                                          << "It is not a regular file.";
+        QTest::newRow("more lines than indexes") << QStringList{"--port", port, "sample", "1", "@BIG"}
+                                                 << "It is larger than 2097151 bytes";
+        // One device under two names would be opened twice.
+        QTest::newRow("COM01") << QStringList{"--port", port, "--port", "@0port", "version"}
+                               << "--port @PORT and --port @0port are the same device (@DEVICE)";
+        QTest::newRow("a COM and its device") << QStringList{"--port", port, "--port", "@DEVICE", "version"}
+                                              << "--port @PORT and --port @DEVICE are the same device (@DEVICE)";
+        QTest::newRow("two spellings of a path") << QStringList{"--port", "@DOTTED", "--port", "@DEVICE", "version"}
+                                                 << "--port @DOTTED and --port @DEVICE are the same device";
+        QTest::newRow("missing, twice") << QStringList{"--port", "COM250", "--port", "com250", "version"} << "given twice";
+        QTest::newRow("missing, spelled twice") << QStringList{"--port", "COM25", "--port", "com025", "version"}
+                                                << "--port COM25 and --port com025 are the same device (COM25)";
+        QTest::newRow("accept") << QStringList{"--port", port, "--accept", "", "version"} << "--accept needs";
     }
     void usageErrorsSendNothing()
     {
@@ -107,8 +136,15 @@ private slots:
         QFETCH(QString, error);
         const std::unique_ptr<test::SimProcess> sim = Sim({QStringLiteral("--verbose")});
         QVERIFY(sim);
-        args.replaceInStrings(QStringLiteral("@PORT"), Com(*sim));
-        args.replaceInStrings(QStringLiteral("@port"), Com(*sim).toLower());
+        const QString device = sim->Device();
+        const QStringList places{"@PORT", "@port", "@0port", "@DEVICE", "@DOTTED", "@FIFO", "@BIG", "@EMPTY"};
+        const QStringList values{Com(*sim), Com(*sim).toLower(), QStringLiteral("COM0%1").arg(sim->Port()), device,
+                                 QString(device).replace(QStringLiteral("/dev/"), QStringLiteral("/dev/./")), m_fifo, m_big,
+                                 m_dir.filePath(QStringLiteral("empty.bin"))};
+        for (int i = 0; i < places.size(); ++i) {
+            args.replaceInStrings(places[i], values[i]);
+            error.replace(places[i], values[i]);
+        }
         const Outcome run = Run(args);
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.contains(error), qPrintable(run.err));
@@ -150,6 +186,25 @@ private slots:
                                        << "FAILED at step 1 (sample)";
         QTest::newRow("silent device") << QStringList{"--silent"} << QStringList{"battery"} << 1
                                        << "no reply to <1>GB <4> within 5 s" << "FAILED at step 1 (battery)";
+        // A reply that says "no" fails its step, whatever the step.
+        QTest::newRow("error reply") << QStringList{"--status", "E"} << QStringList{"version"} << 1
+                                     << "step 1 (version) failed: the device answered \"E\": <1>EGV <2>KV7-SIM"
+                                     << "FAILED at step 1 (version): the device answered \"E\": <1>EGV <2>KV7-SIM";
+        QTest::newRow("red lamp") << QStringList{"--status", "C"} << QStringList{"send", "XX", "erase", "3"} << 1
+                                  << "the device answered \"C\" (red lamp): <1>CXX<4>"
+                                  << "FAILED at step 1 (send): the device answered \"C\" (red lamp): <1>CXX<4>";
+        QTest::newRow("gain refused") << QStringList{"--status", "P"} << QStringList{"gain", "1", "50"} << 1
+                                      << "the device answered \"P\" (yellow lamp): <1>PAV <2>1050<4>"
+                                      << "FAILED at step 1 (gain)";
+        QTest::newRow("accepted letter") << QStringList{"--status", "P"} << QStringList{"--accept", "P", "battery"} << 0
+                                         << "battery: <1>PGB" << "ok, 1 steps";
+        // A unit that refuses every block ends the step; the port is back
+        // at its speed for the next.
+        QTest::newRow("NAKs forever") << QStringList{"--nak-every", "1"} << QStringList{"firmware", "FW"} << 1
+                                      << "the device refused block 1 of 24 10 times in a row"
+                                      << "FAILED at step 1 (firmware): the device refused block 1 of 24 10 times in a row";
+        QTest::newRow("NAK bound") << QStringList{"--nak-every", "1"} << QStringList{"--max-naks", "3", "firmware", "FW"}
+                                   << 1 << "refused block 1 of 24 3 times" << "FAILED at step 1 (firmware)";
     }
     void stepsAndFaults()
     {

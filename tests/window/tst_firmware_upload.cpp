@@ -79,6 +79,13 @@ private slots:
             up.form->StartUpload();
             expected << QStringLiteral("File %1 does not exist. Aborting upload.").arg(path);
         }
+        // An image larger than an upload may take is refused before it is read whole.
+        QFile big(up.dir.filePath(QStringLiteral("big.bin")));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(FirmwareTransfer::MaxImageBytes + 1));
+        up.form->Text5->setText(big.fileName());
+        up.form->StartUpload();
+        expected << QStringLiteral("File %1 cannot be uploaded. Aborting upload.").arg(big.fileName());
+        QCOMPARE(up.messages.details.last(), QStringLiteral("It is larger than 67108864 bytes, the most this upload can take."));
         up.form->Text5->setText(empty);
         up.form->StartUpload();
         QCOMPARE(up.messages.texts, expected << QStringLiteral("File %1 is empty. Aborting upload.").arg(empty));

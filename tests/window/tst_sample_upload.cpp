@@ -189,16 +189,21 @@ private slots:
         QTest::newRow("a device") << "/dev/zero" << "It is not a regular file.";
         QTest::newRow("no read permission") << "locked" << "Permission denied";
         QTest::newRow("/proc, size 0") << "/proc/self/status" << "";
+        QTest::newRow("more lines than indexes") << "big" << "It is larger than 2097151 bytes, the most this upload can take.";
     }
     void unreadableFiles()
     {
         QFETCH(QString, file);
         QFETCH(QString, detail);
         Sample s;
-        if (file == "locked")
+        if (file == "locked") {
             QVERIFY(QFile::setPermissions(s.path, QFileDevice::WriteOwner));
-        else
+        } else if (file == "big") {
+            QFile big(s.path);
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(SampleTransfer::MaxFileBytes + 1));
+        } else {
             s.form->Text15->setText(file);
+        }
         {
             const test::WithoutFileOverride asAnyUser;
             s.form->Command1[Buttons::UploadSample]->click();

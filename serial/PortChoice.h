@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace kv7 {
+
+class PortMap;
+
+// A port as a user names it on a command line: "COM5" (any case) or a
+// device path (/dev/ttyUSB0, /dev/serial/by-id/..., a link to a tty).
+struct PortChoice {
+    int number = 0; // the number that leads to it in the map; 0 when it does not exist
+    QString device; // the device it leads to, links and "." resolved; empty when missing
+    // One device has one key, however it was spelled; a missing port keys
+    // by its number or its cleaned path.
+    QString Key(const QString &given) const;
+};
+
+// Resolves `given` in `ports`; a device that no number leads to is added
+// to the map under its own path.
+PortChoice ChoosePort(PortMap &ports, const QString &given);
+
+} // namespace kv7
