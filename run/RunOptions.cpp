@@ -182,6 +182,8 @@ RunLine ParseRunLine(const QStringList &args)
     RunLine line;
     RunOptions &o = line.options;
     bool optionsEnd = false;
+    // A second --speed or --log would silently win over the first.
+    QStringList given;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (!optionsEnd && arg == QLatin1String("--")) {
@@ -200,10 +202,14 @@ RunLine ParseRunLine(const QStringList &args)
             if (eq < 0 && i + 1 >= args.size())
                 return UsageError(QStringLiteral("option '%1' needs a value").arg(arg));
             const QString value = eq < 0 ? args[++i] : arg.mid(eq + 1);
-            if (name == QLatin1String("port"))
+            if (name == QLatin1String("port")) {
                 o.ports.append(value);
-            else
-                (name == QLatin1String("speed") ? o.speed : o.log) = value;
+                continue;
+            }
+            if (given.contains(name))
+                return UsageError(QStringLiteral("option '--%1' is given twice").arg(name));
+            given.append(name);
+            (name == QLatin1String("speed") ? o.speed : o.log) = value;
             continue;
         }
         const Form *form = FormOf(arg);

@@ -100,6 +100,11 @@ private slots:
         QTest::newRow("COM256") << QStringList{"--port", "COM256", "version"} << "'COM256' is not a port";
         QTest::newRow("twice") << QStringList{"--port", port, "--port=@port", "version"} << "given twice";
         QTest::newRow("option") << QStringList{"--port", port, "--fast", "version"} << "unknown option '--fast'";
+        // A second value would silently win over the first.
+        QTest::newRow("speed twice") << QStringList{"--port", port, "--speed", "9600", "--speed=115200", "version"}
+                                     << "option '--speed' is given twice";
+        QTest::newRow("log twice") << QStringList{"--log", "/dev/null", "--port", port, "--log=/dev/null", "version"}
+                                   << "option '--log' is given twice";
     }
     void usageErrorsSendNothing()
     {
