@@ -3,6 +3,8 @@
 #include "serial/SerialSettings.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace kv7 {
 
@@ -35,10 +37,10 @@ const char *const QtWithValue[] = {
 };
 const char *const QtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
 
-template <size_t N>
-bool Listed(const std::string &name, const char *const (&list)[N])
+template <typename List>
+bool Listed(const std::string &name, const List &list)
 {
-    for (const char *entry : list)
+    for (const auto &entry : list)
         if (name == entry)
             return true;
     return false;
@@ -54,6 +56,8 @@ EarlyAnswer UsageError(const std::string &what)
 CommandLine ParseCommandLine(int argc, const char *const argv[])
 {
     CommandLine line;
+    // Ours given so far: a second one would silently win over the first.
+    std::vector<std::string> seen;
     for (int i = 1; i < argc && !line.answer; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help") {
@@ -86,8 +90,12 @@ CommandLine ParseCommandLine(int argc, const char *const argv[])
             line.answer = UsageError("option '" + arg + "' needs a value");
         } else {
             const std::string given = joined ? value : argv[++i];
-            if (ours)
+            if (ours && Listed(name, seen))
+                line.answer = UsageError("option '--" + name + "' is given twice");
+            if (ours) {
                 *ours = given;
+                seen.push_back(name);
+            }
         }
     }
     if (!line.answer && !line.options.speed.empty() && !Listed(line.options.speed, OfferedSpeeds))

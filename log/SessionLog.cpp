@@ -4,9 +4,36 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kv7 {
+
+namespace {
+
+// Whether the file behind `fd` (opened from `path` for writing only) has
+// bytes and its last one is not a line feed: a line cut short, by a full
+// disk or a size limit. Only a regular file can tell; anything else, or a
+// file we may not read, is taken to end well.
+bool EndsMidLine(int fd, const QString &path)
+{
+    struct stat written = {};
+    if (::fstat(fd, &written) != 0 || !S_ISREG(written.st_mode) || written.st_size == 0)
+        return false;
+    // O_NONBLOCK: should a FIFO have taken the name meanwhile, not wait on it.
+    const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (reader < 0)
+        return false;
+    struct stat opened = {};
+    char last = '\n';
+    // Only the same file, not one renamed into its place meanwhile.
+    const bool read = ::fstat(reader, &opened) == 0 && opened.st_dev == written.st_dev &&
+                      opened.st_ino == written.st_ino && ::pread(reader, &last, 1, written.st_size - 1) == 1;
+    ::close(reader);
+    return read && last != '\n';
+}
+
+} // namespace
 
 SessionLog::~SessionLog()
 {
@@ -21,8 +48,10 @@ QString SessionLog::Open(const QString &path, const QString &header)
         return qt_error_string(errno);
     m_fd = fd;
     m_path = path;
-    // A header that cannot be written is the open's failure, not a later one.
-    QString why = Append(LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8(), {}}));
+    // The header starts a line of its own even after a cut one; a header
+    // that cannot be written is the open's failure, not a later one.
+    const QByteArray start = EndsMidLine(fd, path) ? QByteArray("\n") : QByteArray();
+    QString why = Append(start + LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8(), {}}));
     if (!why.isEmpty())
         Close();
     return why;

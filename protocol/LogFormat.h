@@ -7,13 +7,18 @@
 
 namespace kv7 {
 
-// One line of the session log: local time to the millisecond, a mark, and
-// the bytes in the reply line's notation:
+// One line of the session log: local time to the millisecond with its
+// offset from UTC, a mark, and the bytes in the reply line's notation:
 //
-//     2026-12-08 16:40:01.123 > <1>GV <4>
+//     2026-12-08 16:40:01.123+01:00 > <1>GV <4>
+//
+// The offset tells apart the two instants of the hour repeated when summer
+// time ends; a line written before it was (no offset) reads as local time.
 //
 // A program that drives several ports (kv7-run) names the port between the
-// time and the mark: "2026-12-08 16:40:01.123 COM3 > <1>GV <4>".
+// time and the mark: "2026-12-08 16:40:01.123+01:00 COM3 > <1>GV <4>". In
+// the name a space, ">" and "*" are written as codes too, so that it never
+// reads as a lone mark.
 //
 // The marks: ">" bytes the window wrote, "<" bytes it received, "*" an
 // event (a port opened, an upload's verdict, a message shown), whose text

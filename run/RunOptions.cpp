@@ -172,6 +172,8 @@ RunLine ParseRunLine(const QStringList &args)
     RunLine line;
     RunOptions &o = line.options;
     bool optionsEnd = false;
+    // A second --speed or --log would silently win over the first.
+    QStringList given;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         if (!optionsEnd && arg == QLatin1String("--")) {
@@ -194,7 +196,12 @@ RunLine ParseRunLine(const QStringList &args)
             const QString value = eq < 0 ? args[++i] : arg.mid(eq + 1);
             if (name == QLatin1String("port")) {
                 o.ports.append(value);
-            } else if (name == QLatin1String("accept")) {
+                continue;
+            }
+            if (given.contains(name))
+                return UsageError(QStringLiteral("option '--%1' is given twice").arg(name));
+            given.append(name);
+            if (name == QLatin1String("accept")) {
                 static const QRegularExpression letters(QStringLiteral("^[!-~]{1,94}$"));
                 if (!letters.match(value).hasMatch())
                     return UsageError(QStringLiteral("--accept needs status letters, such as RP"));

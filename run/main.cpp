@@ -53,10 +53,16 @@ int main(int argc, char *argv[])
 
     kv7::run::Console console(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, int(names.size()));
     std::unique_ptr<kv7::run::RunLog> log;
+    // The record of the run is lost from here on: the run goes on, but may
+    // not end as a success.
+    std::atomic<bool> logLost{false};
     if (!options.log.isEmpty()) {
         log = std::make_unique<kv7::run::RunLog>();
-        log->onFailure = [&console](const QString &path, const QString &why) {
-            console.Failure(QStringLiteral("kv7-run: the session log %1 stopped: %2; the run goes on without it").arg(path, why));
+        log->onFailure = [&console, &logLost](const QString &path, const QString &why) {
+            logLost.store(true);
+            console.Failure(QStringLiteral("kv7-run: the session log %1 stopped: %2; the run goes on without it "
+                                           "and ends with exit status 1")
+                                .arg(path, why));
         };
         const QString why = log->Open(options.log, QStringLiteral("log started by kv7-run %1; %2 at %3")
                                                        .arg(QStringLiteral(KV7_VERSION), names.join(QStringLiteral(", ")),
@@ -110,7 +116,7 @@ int main(int argc, char *argv[])
     }
     if (cut)
         return 128 + stop.load();
-    if (!console.Written())
+    if (!console.Written() || logLost.load())
         return 1;
     return allOk ? 0 : 1;
 }

@@ -11,6 +11,7 @@ PACKAGES=(
     xvfb xauth
     python3-xlib            # the clipboard manager stand-in of the screenshot test
     lrzsz
+    tzdata                  # the session log test's zones with summer time
     clang libclang-rt-14-dev clang-tidy cppcheck
     desktop-file-utils dpkg-dev lintian man-db
 )

@@ -48,6 +48,15 @@ private slots:
                                             << "kv7-test: speed '4800' is not one of 300, 1200, 9600, 19200, 57600, 115200" + tryHelp;
         QTest::newRow("a flag with a value") << QStringList{"-reverse=1"} << 2 << ""
                                              << "kv7-test: unknown option '-reverse=1'" + tryHelp;
+        // A second value would silently win over the first.
+        QTest::newRow("port twice") << QStringList{"--port", "COM2", "--port", "COM3"} << 2 << ""
+                                    << "kv7-test: option '--port' is given twice" + tryHelp;
+        QTest::newRow("the same port twice") << QStringList{"--port=COM2", "-port", "COM2"} << 2 << ""
+                                             << "kv7-test: option '--port' is given twice" + tryHelp;
+        QTest::newRow("speed twice") << QStringList{"--speed", "9600", "-reverse", "--speed=19200"} << 2 << ""
+                                     << "kv7-test: option '--speed' is given twice" + tryHelp;
+        QTest::newRow("log twice") << QStringList{"--log", "/dev/null", "--log", "/dev/null"} << 2 << ""
+                                   << "kv7-test: option '--log' is given twice" + tryHelp;
     }
     void answeredWithoutADisplay()
     {

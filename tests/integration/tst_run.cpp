@@ -125,10 +125,14 @@ private slots:
                                               << "--port @PORT and --port @DEVICE are the same device (@DEVICE)";
         QTest::newRow("two spellings of a path") << QStringList{"--port", "@DOTTED", "--port", "@DEVICE", "version"}
                                                  << "--port @DOTTED and --port @DEVICE are the same device";
-        QTest::newRow("missing, twice") << QStringList{"--port", "COM250", "--port", "com250", "version"} << "given twice";
         QTest::newRow("missing, spelled twice") << QStringList{"--port", "COM25", "--port", "com025", "version"}
                                                 << "--port COM25 and --port com025 are the same device (COM25)";
         QTest::newRow("accept") << QStringList{"--port", port, "--accept", "", "version"} << "--accept needs";
+        // A second value would silently win over the first.
+        QTest::newRow("speed twice") << QStringList{"--port", port, "--speed", "9600", "--speed=115200", "version"}
+                                     << "option '--speed' is given twice";
+        QTest::newRow("log twice") << QStringList{"--log", "/dev/null", "--port", port, "--log=/dev/null", "version"}
+                                   << "option '--log' is given twice";
     }
     void usageErrorsSendNothing()
     {
@@ -263,6 +267,48 @@ private slots:
             QCOMPARE(sent, i == 0 ? sent : first);
             first = sent;
         }
+    }
+
+    // A log that stops mid-run (here at the file size limit, as on a full
+    // disk): the run goes on, but the record of it is lost, so it does not
+    // end as a success. The next run's header starts on a line of its own.
+    void logThatStopsFailsTheRun()
+    {
+        const std::unique_ptr<test::SimProcess> sim = Sim({});
+        QVERIFY(sim);
+        const QString log = m_dir.filePath(QStringLiteral("cut.log"));
+        QFile::remove(log);
+        // 2 blocks of 512 bytes let the header through, not the image's
+        // frames; SIGXFSZ ignored turns the limit into a failed write.
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 2 && exec \"$@\""),
+                                              QStringLiteral("sh"), QStringLiteral(KV7_RUN_PATH), QStringLiteral("--port"),
+                                              Com(*sim), QStringLiteral("--log"), log, QStringLiteral("firmware"), m_firmware,
+                                              QStringLiteral("version")});
+        QVERIFY(run.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(run.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 1);
+        QVERIFY2(err.startsWith(QStringLiteral("kv7-run: the session log %1 stopped: %2").arg(log, qt_error_string(EFBIG))),
+                 qPrintable(err));
+        QCOMPARE(err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(out.contains(Com(*sim) + QStringLiteral(" version: ")), qPrintable(out));
+        QVERIFY2(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).last().startsWith(Com(*sim) + QStringLiteral(" ok, 2 steps")),
+                 qPrintable(out));
+        const QByteArray cut = test::ReadFile(log);
+        QCOMPARE(cut.size(), 1024);
+        QVERIFY(!cut.endsWith('\n'));
+
+        const Outcome next = Run({QStringLiteral("--port"), Com(*sim), QStringLiteral("--log"), log, QStringLiteral("version")});
+        QCOMPARE(next.code, 0);
+        const QByteArrayList lines = test::ReadFile(log).mid(cut.size()).split('\n');
+        QCOMPARE(lines.value(0), QByteArray());
+        const std::optional<LogEntry> header = ParseLogLine(lines.value(1));
+        QVERIFY2(header && header->bytes.startsWith("log started by kv7-run"), lines.value(1).constData());
     }
 
     // A signal in the middle of an upload: the port gets its speed back
