@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +22,13 @@ QProcessEnvironment WithoutDisplay()
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(name));
     return env;
+}
+
+// The first line of a lock file: its holder's process id.
+QByteArray LockHolder(const QString &lock)
+{
+    QFile file(lock);
+    return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
 }
 
 } // namespace
@@ -103,11 +111,7 @@ private slots:
         QVERIFY(program.waitForStarted(5000));
         // Its lock names it once the port is open.
         const QByteArray pid = QByteArray::number(program.processId());
-        const auto holder = [&lock] {
-            QFile file(lock);
-            return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
-        };
-        QVERIFY(kv7::test::WaitUntil([&] { return holder() == pid; }, 10000));
+        QVERIFY(kv7::test::WaitUntil([&] { return LockHolder(lock) == pid; }, 10000));
         QCOMPARE(::kill(pid_t(program.processId()), signal), 0);
         QVERIFY(program.waitForFinished(5000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -120,6 +124,46 @@ private slots:
         QVERIFY(lines.value(0).endsWith(port + ", closed"));
         QVERIFY(lines.value(1).endsWith("* " + port + " opened"));
         QVERIFY(lines.value(2).endsWith("* COM1 closed"));
+    }
+
+    // The X server ends under the window (a logout, a crash, a dropped ssh
+    // -X): Qt ends the program with exit(), and the port's lock goes too.
+    void displayLossReleasesThePort()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            QSKIP("needs Xvfb");
+        QTemporaryDir runtime;
+        const QString folder = runtime.filePath(QStringLiteral("kv7-ports"));
+        QVERIFY(QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        kv7::test::SimProcess sim;
+        QVERIFY(sim.Start(folder));
+        const QString lock = kv7::LockFilePath(sim.Device());
+
+        QProcess server;
+        // It prints the display number it took once it is ready.
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1024x768x24")});
+        QVERIFY(server.waitForStarted(5000));
+        QVERIFY(kv7::test::WaitUntil([&] { return server.canReadLine(); }, 10000));
+        const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed());
+
+        QProcess program;
+        QProcessEnvironment env = WithoutDisplay();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(KV7_TEST_PATH), {QStringLiteral("--port"), sim.Device()});
+        QVERIFY(program.waitForStarted(5000));
+        const QByteArray pid = QByteArray::number(program.processId());
+        QVERIFY(kv7::test::WaitUntil([&] { return LockHolder(lock) == pid; }, 10000));
+        server.terminate();
+        QVERIFY(server.waitForFinished(5000));
+        QVERIFY(program.waitForFinished(10000));
+        QVERIFY2(program.readAllStandardError().contains("X11 connection broke"), "ended by the display's loss");
+        QVERIFY(!QFile::exists(lock));
     }
 };
 

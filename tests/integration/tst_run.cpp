@@ -54,13 +54,17 @@ class TestRun : public QObject {
         return sim->Start(m_dir.filePath(QStringLiteral("kv7-ports")), options) ? std::move(sim) : nullptr;
     }
 
-    void StartRun(QProcess &run, const QStringList &args)
+    // kv7-run itself, or `shell` running it as "$0" "$@".
+    void StartRun(QProcess &run, const QStringList &args, const QString &shell = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
         env.remove(QStringLiteral("DISPLAY"));
         run.setProcessEnvironment(env);
-        run.start(QStringLiteral(KV7_RUN_PATH), args);
+        if (shell.isEmpty())
+            run.start(QStringLiteral(KV7_RUN_PATH), args);
+        else
+            run.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), shell, QStringLiteral(KV7_RUN_PATH)} + args);
     }
 
     Outcome Run(const QStringList &args)
@@ -232,6 +236,26 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(sim->Lines().contains(QStringLiteral("line 9600")), 5000);
         if (simOptions.contains(QStringLiteral("--verbose"))) // and before the next step, not at the close
             QVERIFY(sim->Lines().indexOf(QStringLiteral("line 9600")) < sim->Lines().indexOf(QStringLiteral("got <1>GV <4>")));
+    }
+
+    // Started with 0, 1 and 2 closed: the signal pipe must not take them, or
+    // a port's error text on stderr would read as a signal and stop the
+    // others, and its own messages would land in the session log.
+    void closedStandardStreams()
+    {
+        const std::unique_ptr<test::SimProcess> sim = Sim({});
+        QVERIFY(sim);
+        const QString log = m_dir.filePath(QStringLiteral("closed.log"));
+        QProcess run;
+        StartRun(run, {"--port", Com(*sim), "--port", "COM250", "--log", log, "version", "wait", "1000", "version"},
+                 QStringLiteral("exec \"$0\" \"$@\" <&- >&- 2>&-"));
+        QVERIFY(run.waitForFinished(30000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 1); // COM250 does not exist; the other port ran to its end
+        const QByteArrayList lines = test::ReadFile(log).split('\n');
+        for (const QByteArray &line : lines)
+            QVERIFY2(line.isEmpty() || ParseLogLine(line), line.constData());
+        QCOMPARE(SentBytes(log, Com(*sim).toLatin1()), QByteArray("\x01GV \x04\x01GV \x04"));
     }
 
     // Four devices at once, one of them missing: each of the others gets

@@ -1,5 +1,6 @@
 #include "app/CaptionFit.h"
 #include "app/QtFileDialogs.h"
+#include "app/QtMessageBoxes.h"
 #include "app/RealProgressBar.h"
 #include "protocol/Frame.h"
 #include "gains/GainSlider.h"
@@ -11,7 +12,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyleOptionSlider>
@@ -513,6 +516,32 @@ private slots:
                          qPrintable(f.Command1[i]->text() + " / " + f.Command1[j]->text()));
         }
         QCOMPARE(captions.size(), int(Buttons::Count));
+    }
+
+    // Messages quote lock files, process names and replies: markup in them
+    // is shown as it stands, in the text and in the detail, and in a question.
+    void messageBoxesShowPlainText()
+    {
+        QtMessageBoxes boxes;
+        QList<Qt::TextFormat> formats;
+        int seen = 0;
+        const auto look = [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            ++seen;
+            for (const char *name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+                if (auto *label = box->findChild<QLabel *>(QLatin1String(name)))
+                    formats << label->textFormat();
+            box->done(QMessageBox::No);
+        };
+        const QString rich = QStringLiteral("<b style='color:red'>FIRMWARE CORRUPT</b><img src='x'>");
+        QTimer::singleShot(0, look);
+        boxes.Inform(rich, rich);
+        QTimer::singleShot(0, look);
+        QVERIFY(!boxes.Ask(rich, QStringLiteral("Send file")));
+        QCOMPARE(seen, 2);
+        QCOMPARE(formats, (QList<Qt::TextFormat>{Qt::PlainText, Qt::PlainText, Qt::PlainText}));
     }
 };
 
