@@ -36,6 +36,14 @@ int Percent(double done, double all)
     return all > 0 ? int(std::min(100.0, 100.0 * done / all)) : 100;
 }
 
+// Why the port `name` does not exist; a number whose link a killed kv7-sim
+// left behind says so.
+QString Missing(const PortMap &ports, const QString &name)
+{
+    const QString absence = name.startsWith(QLatin1String("COM")) ? ports.Absence(name.mid(3).toInt()) : QString();
+    return absence.isEmpty() ? QStringLiteral("%1 does not exist.").arg(name) : absence + QLatin1Char('.');
+}
+
 } // namespace
 
 QString PortResult::Summary() const
@@ -72,8 +80,7 @@ PortResult PortRunner::Run()
         QObject::connect(&serial, &SerialControl::PortLost, [this](const QString &why) { Note(QStringLiteral("lost: ") + why); });
     }
 
-    SerialResult opened = m_number == 0 ? SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(m_name))
-                                        : serial.SetCommPort(m_number);
+    SerialResult opened = m_number == 0 ? SerialResult::Fail(Missing(m_ports, m_name)) : serial.SetCommPort(m_number);
     if (opened.ok())
         opened = serial.SetSettings(m_options.speed);
     if (opened.ok())

@@ -52,8 +52,10 @@ QtSerialControl::QtSerialControl(const PortMap &ports, QObject *parent) : Serial
 SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &settings)
 {
     const QString path = m_ports.DevicePath(port);
-    if (path.isEmpty())
-        return SerialResult::Fail(QStringLiteral("COM%1 does not exist.").arg(port));
+    if (path.isEmpty()) {
+        const QString absence = m_ports.Absence(port);
+        return SerialResult::Fail(absence.isEmpty() ? QStringLiteral("COM%1 does not exist.").arg(port) : absence + QLatin1Char('.'));
+    }
     // A stale link may lead to a pty the kernel has since given to a
     // terminal tab: frames written there would be typed into its shell.
     if (const std::optional<TerminalUser> user = ControllingProgram(path)) {

@@ -1,6 +1,7 @@
 #include "sim/PortLink.h"
 
 #include "serial/PortFolder.h"
+#include "serial/SimMarker.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -8,7 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,36 +20,11 @@ namespace {
 
 std::atomic<const PortLink *> g_latest{nullptr};
 
-// The target of a symbolic link, empty when it is none.
-QString LinkTarget(const QString &link)
-{
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
-    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
-}
-
-// True when `marker` names `target` and a process that is gone.
-bool StaleMarker(const QString &marker, const QString &target)
-{
-    QFile file(marker);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> lines = file.read(PATH_MAX + 32).split('\n');
-    bool ok = false;
-    const pid_t pid = lines.size() >= 2 ? pid_t(lines[0].toLong(&ok)) : 0;
-    return ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH && QFile::decodeName(lines[1]) == target;
-}
-
 } // namespace
 
 PortLink::~PortLink()
 {
     Remove();
-}
-
-QString PortLink::MarkerPath(const QString &folder, int n)
-{
-    return PortFolder::LinkPath(folder, n) + QStringLiteral(".kv7-sim");
 }
 
 OpenError PortLink::Claim(const QString &folder, int n)
@@ -61,16 +36,20 @@ OpenError PortLink::Claim(const QString &folder, int n)
         return {};
     if (!S_ISLNK(st.st_mode))
         return {QStringLiteral("COM%1 is taken: %2 is not a link").arg(n).arg(link), true};
-    const QString target = LinkTarget(link);
-    if (::stat(name.constData(), &st) == 0)
+    const QString target = PortFolder::LinkTarget(link);
+    const SimMarker::Verdict marker = SimMarker::Judge(link, target);
+    if (marker.state == SimMarker::Verdict::Stale) {
+        // Left by a simulator that was killed; its pty may since serve
+        // another program, so the link goes even while its target is there.
+        ::unlink(name.constData());
+        return {};
+    }
+    if (marker.state == SimMarker::Verdict::Live || ::stat(name.constData(), &st) == 0)
         return {QStringLiteral("COM%1 is already served: %2 -> %3").arg(n).arg(link, target), true};
-    if (!StaleMarker(MarkerPath(folder, n), target))
-        return {QStringLiteral("COM%1 is a link kv7-sim did not make: %2 -> %3 (missing); it is left alone")
-                    .arg(n)
-                    .arg(link, target),
-                true};
-    ::unlink(name.constData());
-    return {};
+    return {QStringLiteral("COM%1 is a link kv7-sim did not make: %2 -> %3 (missing); it is left alone")
+                .arg(n)
+                .arg(link, target),
+            true};
 }
 
 OpenError PortLink::Make(const QString &folder, int port, const QString &device)
@@ -88,8 +67,8 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
     const QString link = PortFolder::LinkPath(folder, n);
     m_link = QFile::encodeName(link);
     m_device = QFile::encodeName(device);
-    m_marker = QFile::encodeName(MarkerPath(folder, n));
-    m_markerText = QByteArray::number(qint64(::getpid())) + '\n' + m_device + '\n';
+    m_marker = QFile::encodeName(SimMarker::PathOf(link));
+    m_markerText = SimMarker::Text(::getpid(), SimMarker::StartTime(::getpid()), m_device);
     // The marker first: killed in between, we leave a marker without a link,
     // not a link that would pass for the user's.
     QSaveFile marker(QFile::decodeName(m_marker));
@@ -100,7 +79,7 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
     }
     if (::symlink(m_device.constData(), m_link.constData()) != 0) {
         OpenError err{QStringLiteral("cannot link %1: %2").arg(link, qt_error_string(errno)), false};
-        Remove();
+        Clear();
         return err;
     }
     m_port = n;
@@ -109,6 +88,11 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
 }
 
 void PortLink::Remove()
+{
+    Clear();
+}
+
+void PortLink::Clear()
 {
     RemoveFiles();
     const PortLink *self = this;
