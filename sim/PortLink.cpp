@@ -3,13 +3,17 @@
 #include "serial/PortFolder.h"
 #include "serial/SimMarker.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QSaveFile>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +23,22 @@ namespace kv7::sim {
 namespace {
 
 std::atomic<const PortLink *> g_latest{nullptr};
+
+// How long a simulator waits for another to finish claiming or removing.
+constexpr int LockWaitMs = 5000;
+
+// The folder's lock. QLockFile's own wait sleeps 100 ms and longer between
+// tries, while another simulator holds it for a millisecond or so.
+bool Lock(QLockFile &lock)
+{
+    const QDeadlineTimer deadline(LockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 } // namespace
 
@@ -54,6 +74,15 @@ OpenError PortLink::Claim(const QString &folder, int n)
 
 OpenError PortLink::Make(const QString &folder, int port, const QString &device)
 {
+    // Simulators started at once would otherwise all find the same number
+    // free, and one's clean-up could take another's marker.
+    m_lockPath = folder + QStringLiteral("/.kv7-sim.lock");
+    QLockFile lock(m_lockPath);
+    if (!Lock(lock))
+        return {QStringLiteral("cannot lock %1: %2")
+                    .arg(m_lockPath, lock.error() == QLockFile::LockFailedError ? QStringLiteral("another kv7-sim holds it")
+                                                                                : QStringLiteral("it cannot be written")),
+                false};
     int n = port;
     if (n > 0) {
         if (OpenError err = Claim(folder, n); err.Failed())
@@ -89,6 +118,12 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
 
 void PortLink::Remove()
 {
+    // Not while another simulator claims: it could take the number between
+    // our link's removal and our marker's. Without the lock (held too long
+    // by a hung one) only what is ours still goes.
+    QLockFile lock(m_lockPath);
+    if (!m_marker.isEmpty())
+        (void)Lock(lock);
     Clear();
 }
 

@@ -12,7 +12,8 @@ namespace kv7::sim {
 // link whose marker names a process that no longer runs (a simulator that
 // was killed) is stale and replaced, whether its device is still there or
 // not; a link without such a marker is the user's, an unplugged adapter say,
-// and is left alone.
+// and is left alone. Simulators started at once take turns on the folder's
+// lock, so that each takes a number of its own.
 class PortLink {
 public:
     PortLink() = default;
@@ -35,13 +36,15 @@ private:
     // Readies port n for our link (nothing there, or a stale link of the
     // simulator's, removed here); otherwise says why it is not ours to use.
     static OpenError Claim(const QString &folder, int n);
-    // Removes our files, as Remove(), and forgets them.
+    // Removes our files, as Remove(), without the folder's lock, and forgets
+    // them.
     void Clear();
     // Only system calls on bytes prepared beforehand, so that a signal
     // handler may call it.
     void RemoveFiles() const;
 
     int m_port = 0;
+    QString m_lockPath;
     QByteArray m_link;
     QByteArray m_device;
     QByteArray m_marker;
