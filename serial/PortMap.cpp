@@ -79,7 +79,7 @@ QString PortMap::OwnLink(int n) const
 {
     if (m_linkFolder.isEmpty() || !PortFolder::IsTrusted(m_linkFolder))
         return {};
-    const QString link = PortFolder::LinkPath(m_linkFolder, n);
+    QString link = PortFolder::LinkPath(m_linkFolder, n);
     struct stat st {};
     // Only our own symbolic links count: anyone else's could point us at a
     // device we never meant to talk to.

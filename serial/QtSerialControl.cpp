@@ -54,7 +54,8 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
     const QString path = m_ports.DevicePath(port);
     if (path.isEmpty()) {
         const QString absence = m_ports.Absence(port);
-        return SerialResult::Fail(absence.isEmpty() ? QStringLiteral("COM%1 does not exist.").arg(port) : absence + QLatin1Char('.'));
+        return SerialResult::Fail(absence.isEmpty() ? QStringLiteral("COM%1 does not exist.").arg(port)
+                                                    : absence + QLatin1Char('.'));
     }
     // A stale link may lead to a pty the kernel has since given to a
     // terminal tab: frames written there would be typed into its shell.

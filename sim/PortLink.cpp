@@ -80,8 +80,9 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
     QLockFile lock(m_lockPath);
     if (!Lock(lock))
         return {QStringLiteral("cannot lock %1: %2")
-                    .arg(m_lockPath, lock.error() == QLockFile::LockFailedError ? QStringLiteral("another kv7-sim holds it")
-                                                                                : QStringLiteral("it cannot be written")),
+                    .arg(m_lockPath, lock.error() == QLockFile::LockFailedError
+                                         ? QStringLiteral("another kv7-sim holds it")
+                                         : QStringLiteral("it cannot be written")),
                 false};
     int n = port;
     if (n > 0) {

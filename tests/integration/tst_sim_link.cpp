@@ -205,11 +205,12 @@ private slots:
                 QVERIFY(test::ReadFile(link + QStringLiteral(".kv7-sim")).startsWith(QByteArray::number(sim.Pid()) + '\n'));
             }
             QCOMPARE(ports, (QSet<int>{1, 2, 3, 4}));
-            for (test::SimProcess &sim : sims)
+            for (const test::SimProcess &sim : sims)
                 ::kill(pid_t(sim.Pid()), SIGTERM);
             for (test::SimProcess &sim : sims)
                 sim.Stop();
-            const QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+            const QStringList left =
+                QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
             QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(left.join(QLatin1Char(' ')))));
         }
     }

@@ -31,7 +31,7 @@ private:
         QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
         const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         const qsizetype at = text.lastIndexOf(") ");
-        return at < 0 ? 0 : text.at(at + 2);
+        return at < 0 ? '\0' : text.at(at + 2);
     }
 
 private slots:
