@@ -32,14 +32,12 @@ PortChoice ChoosePort(PortMap &ports, const QString &given)
 {
     PortChoice choice;
     if (!IsPath(given)) {
-        const int n = ComNumber(given);
-        choice.number = ports.PortExists(n) ? n : 0;
+        choice.number = ComNumber(given);
     } else if (QFileInfo::exists(given)) {
         const int n = ports.NumberOf(given);
         choice.number = n > 0 ? n : ports.AddDevice(given);
     }
-    if (choice.number > 0)
-        choice.device = ports.DevicePath(choice.number);
+    choice.device = ports.DevicePath(choice.number);
     return choice;
 }
 

@@ -9,7 +9,9 @@ class PortMap;
 // A port as a user names it on a command line: "COM5" (any case) or a
 // device path (/dev/ttyUSB0, /dev/serial/by-id/..., a link to a tty).
 struct PortChoice {
-    int number = 0; // the number that leads to it in the map; 0 when it does not exist
+    // The number that leads to it in the map. A COM name keeps its number
+    // while missing, so that opening it says why; a missing path has 0.
+    int number = 0;
     QString device; // the device it leads to, links and "." resolved; empty when missing
     // One device has one key, however it was spelled; a missing port keys
     // by its number or its cleaned path.

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,13 @@ QString Ensure(const QString &folder)
 QString LinkPath(const QString &folder, int n)
 {
     return folder + QStringLiteral("/COM") + QString::number(n);
+}
+
+QString LinkTarget(const QString &link)
+{
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
+    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
 }
 
 } // namespace kv7::PortFolder

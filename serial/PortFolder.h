@@ -21,4 +21,7 @@ QString Ensure(const QString &folder);
 // Full path of the link for port n.
 QString LinkPath(const QString &folder, int n);
 
+// The target of a symbolic link as stored, empty when it is none.
+QString LinkTarget(const QString &link);
+
 } // namespace kv7::PortFolder

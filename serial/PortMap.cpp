@@ -1,6 +1,7 @@
 #include "serial/PortMap.h"
 
 #include "serial/PortFolder.h"
+#include "serial/SimMarker.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -65,15 +66,38 @@ int PortMap::AddDevice(const QString &path)
     return 0;
 }
 
-QString PortMap::LinkTarget(int n) const
+QString PortMap::Absence(int n) const
+{
+    const QString link = n >= 1 && n <= 255 ? OwnLink(n) : QString();
+    if (link.isEmpty() || PortExists(n))
+        return {};
+    const SimMarker::Verdict marker = SimMarker::Judge(link, PortFolder::LinkTarget(link));
+    if (marker.state != SimMarker::Verdict::Stale)
+        return {};
+    return QStringLiteral("COM%1 was left by kv7-sim (process %2), which no longer runs").arg(n).arg(marker.pid);
+}
+
+QString PortMap::OwnLink(int n) const
 {
     if (m_linkFolder.isEmpty() || !PortFolder::IsTrusted(m_linkFolder))
         return {};
-    const QString link = PortFolder::LinkPath(m_linkFolder, n);
+    QString link = PortFolder::LinkPath(m_linkFolder, n);
     struct stat st {};
     // Only our own symbolic links count: anyone else's could point us at a
     // device we never meant to talk to.
     if (::lstat(QFile::encodeName(link).constData(), &st) != 0 || !S_ISLNK(st.st_mode) || st.st_uid != ::getuid())
+        return {};
+    return link;
+}
+
+QString PortMap::LinkTarget(int n) const
+{
+    const QString link = OwnLink(n);
+    if (link.isEmpty())
+        return {};
+    // A killed simulator's pty may since have gone to another program:
+    // following its link would talk to that program.
+    if (SimMarker::Judge(link, PortFolder::LinkTarget(link)).state == SimMarker::Verdict::Stale)
         return {};
     const QString target = QFileInfo(link).canonicalFilePath();
     return (!target.isEmpty() && IsCharDevice(target)) ? target : QString();

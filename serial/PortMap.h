@@ -17,6 +17,10 @@ public:
     // port does not exist.
     QString DevicePath(int n) const;
     bool PortExists(int n) const { return !DevicePath(n).isEmpty(); }
+    // Why port n does not exist, where a stale link of kv7-sim's is the
+    // reason ("COM5 was left by kv7-sim (process 123), which no longer
+    // runs"); empty otherwise.
+    QString Absence(int n) const;
     // "COM<n>", or the path of a device added by its path.
     QString Name(int n) const;
     // The number that leads to the device at `path`, 0 when none does.
@@ -26,6 +30,9 @@ public:
     int AddDevice(const QString &path);
 
 private:
+    // The COM<n> link when it is ours to follow (a symbolic link of this
+    // user's in a trusted folder), else empty.
+    QString OwnLink(int n) const;
     QString LinkTarget(int n) const;
     QString FamilyDevice(int n) const;
 

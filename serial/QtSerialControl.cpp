@@ -61,8 +61,11 @@ QtSerialControl::~QtSerialControl()
 SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &settings)
 {
     const QString path = m_ports.DevicePath(port);
-    if (path.isEmpty())
-        return SerialResult::Fail(QStringLiteral("COM%1 does not exist.").arg(port));
+    if (path.isEmpty()) {
+        const QString absence = m_ports.Absence(port);
+        return SerialResult::Fail(absence.isEmpty() ? QStringLiteral("COM%1 does not exist.").arg(port)
+                                                    : absence + QLatin1Char('.'));
+    }
     // Paths and names below come from links, lock files and /proc: shown
     // as plain, capped text.
     const QString shown = ShownText(path);

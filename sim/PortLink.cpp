@@ -1,15 +1,19 @@
 #include "sim/PortLink.h"
 
 #include "serial/PortFolder.h"
+#include "serial/SimMarker.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QSaveFile>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
-#include <csignal>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,24 +24,20 @@ namespace {
 
 std::atomic<const PortLink *> g_latest{nullptr};
 
-// The target of a symbolic link, empty when it is none.
-QString LinkTarget(const QString &link)
-{
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(QFile::encodeName(link).constData(), target, sizeof target);
-    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
-}
+// How long a simulator waits for another to finish claiming or removing.
+constexpr int LockWaitMs = 5000;
 
-// True when `marker` names `target` and a process that is gone.
-bool StaleMarker(const QString &marker, const QString &target)
+// The folder's lock. QLockFile's own wait sleeps 100 ms and longer between
+// tries, while another simulator holds it for a millisecond or so.
+bool Lock(QLockFile &lock)
 {
-    QFile file(marker);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> lines = file.read(PATH_MAX + 32).split('\n');
-    bool ok = false;
-    const pid_t pid = lines.size() >= 2 ? pid_t(lines[0].toLong(&ok)) : 0;
-    return ok && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH && QFile::decodeName(lines[1]) == target;
+    const QDeadlineTimer deadline(LockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 } // namespace
@@ -45,11 +45,6 @@ bool StaleMarker(const QString &marker, const QString &target)
 PortLink::~PortLink()
 {
     Remove();
-}
-
-QString PortLink::MarkerPath(const QString &folder, int n)
-{
-    return PortFolder::LinkPath(folder, n) + QStringLiteral(".kv7-sim");
 }
 
 OpenError PortLink::Claim(const QString &folder, int n)
@@ -61,20 +56,34 @@ OpenError PortLink::Claim(const QString &folder, int n)
         return {};
     if (!S_ISLNK(st.st_mode))
         return {QStringLiteral("COM%1 is taken: %2 is not a link").arg(n).arg(link), true};
-    const QString target = LinkTarget(link);
-    if (::stat(name.constData(), &st) == 0)
+    const QString target = PortFolder::LinkTarget(link);
+    const SimMarker::Verdict marker = SimMarker::Judge(link, target);
+    if (marker.state == SimMarker::Verdict::Stale) {
+        // Left by a simulator that was killed; its pty may since serve
+        // another program, so the link goes even while its target is there.
+        ::unlink(name.constData());
+        return {};
+    }
+    if (marker.state == SimMarker::Verdict::Live || ::stat(name.constData(), &st) == 0)
         return {QStringLiteral("COM%1 is already served: %2 -> %3").arg(n).arg(link, target), true};
-    if (!StaleMarker(MarkerPath(folder, n), target))
-        return {QStringLiteral("COM%1 is a link kv7-sim did not make: %2 -> %3 (missing); it is left alone")
-                    .arg(n)
-                    .arg(link, target),
-                true};
-    ::unlink(name.constData());
-    return {};
+    return {QStringLiteral("COM%1 is a link kv7-sim did not make: %2 -> %3 (missing); it is left alone")
+                .arg(n)
+                .arg(link, target),
+            true};
 }
 
 OpenError PortLink::Make(const QString &folder, int port, const QString &device)
 {
+    // Simulators started at once would otherwise all find the same number
+    // free, and one's clean-up could take another's marker.
+    m_lockPath = folder + QStringLiteral("/.kv7-sim.lock");
+    QLockFile lock(m_lockPath);
+    if (!Lock(lock))
+        return {QStringLiteral("cannot lock %1: %2")
+                    .arg(m_lockPath, lock.error() == QLockFile::LockFailedError
+                                         ? QStringLiteral("another kv7-sim holds it")
+                                         : QStringLiteral("it cannot be written")),
+                false};
     int n = port;
     if (n > 0) {
         if (OpenError err = Claim(folder, n); err.Failed())
@@ -88,8 +97,8 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
     const QString link = PortFolder::LinkPath(folder, n);
     m_link = QFile::encodeName(link);
     m_device = QFile::encodeName(device);
-    m_marker = QFile::encodeName(MarkerPath(folder, n));
-    m_markerText = QByteArray::number(qint64(::getpid())) + '\n' + m_device + '\n';
+    m_marker = QFile::encodeName(SimMarker::PathOf(link));
+    m_markerText = SimMarker::Text(::getpid(), SimMarker::StartTime(::getpid()), m_device);
     // The marker first: killed in between, we leave a marker without a link,
     // not a link that would pass for the user's.
     QSaveFile marker(QFile::decodeName(m_marker));
@@ -100,7 +109,7 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
     }
     if (::symlink(m_device.constData(), m_link.constData()) != 0) {
         OpenError err{QStringLiteral("cannot link %1: %2").arg(link, qt_error_string(errno)), false};
-        Remove();
+        Clear();
         return err;
     }
     m_port = n;
@@ -109,6 +118,17 @@ OpenError PortLink::Make(const QString &folder, int port, const QString &device)
 }
 
 void PortLink::Remove()
+{
+    // Not while another simulator claims: it could take the number between
+    // our link's removal and our marker's. Without the lock (held too long
+    // by a hung one) only what is ours still goes.
+    QLockFile lock(m_lockPath);
+    if (!m_marker.isEmpty())
+        (void)Lock(lock);
+    Clear();
+}
+
+void PortLink::Clear()
 {
     RemoveFiles();
     const PortLink *self = this;

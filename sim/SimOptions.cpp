@@ -58,13 +58,14 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
         "answers the \"{\" handshake, takes 132-byte blocks (ACK or NAK each) until EOT, logs\n"
         "\"image <bytes> bytes\" and goes back to command frames. It prints\n"
         "\"line <speed>\" whenever the program on the other side changes the line speed. Beside its link\n"
-        "it writes the marker COM<n>.kv7-sim (its pid and the link's target), and it replaces or removes\n"
-        "only links so marked. Ends on SIGINT (Ctrl-C), SIGTERM or SIGHUP, or once its output cannot be\n"
-        "printed, and removes its link; a fatal error removes it too. When more than 1 MiB of output waits\n"
-        "for the other side, writes are dropped, and \"dropped <bytes> bytes\" is printed when stopped.\n"
+        "it writes the marker COM<n>.kv7-sim (its pid, the link's target and its start time), and it\n"
+        "replaces or removes only links so marked. Ends on SIGINT (Ctrl-C), SIGTERM or SIGHUP, or once\n"
+        "its output cannot be printed, and removes its link; a fatal error removes it too. When more\n"
+        "than 1 MiB of output waits for the other side, writes are dropped, and \"dropped <bytes> bytes\"\n"
+        "is printed when stopped.\n"
         "Exit codes: 0 stopped, 2 bad options or port taken, 1 system error."));
     p.addHelpOption();
-    const QCommandLineOption com(QStringLiteral("com"), QStringLiteral("Port number to link, 1-255 (default: the lowest free). A stale link of kv7-sim's is replaced; a live one, or one it did not make, is an error."), QStringLiteral("N"));
+    const QCommandLineOption com(QStringLiteral("com"), QStringLiteral("Port number to link, 1-255 (default: the lowest free). A stale link of kv7-sim's (its process gone) is replaced; a live one, or one it did not make, is an error."), QStringLiteral("N"));
     const QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("Port folder (default: %1).").arg(PortFolder::DefaultPath()), QStringLiteral("DIR"));
     const QCommandLineOption status(QStringLiteral("status"), QStringLiteral("Status letter of every reply (default: R); malformed gain commands get E."), QStringLiteral("X"));
     const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send every reply one byte per write, about 1 ms apart."));

@@ -333,6 +333,29 @@ private slots:
         QCOMPARE(lines.value(0), QByteArray());
         const std::optional<LogEntry> header = ParseLogLine(lines.value(1));
         QVERIFY2(header && header->bytes.startsWith("log started by kv7-run"), lines.value(1).constData());
+    // A link left by a kv7-sim that was killed, its pty since given to
+    // another program: kv7-run says so rather than talk to that program.
+    void staleSimLinkIsNoPort()
+    {
+        const std::unique_ptr<test::SimProcess> other = Sim({QStringLiteral("--status"), QStringLiteral("Z")});
+        QVERIFY(other);
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        QVERIFY(ended.waitForStarted());
+        const qint64 pid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        const QString link = PortFolder::LinkPath(m_dir.filePath(QStringLiteral("kv7-ports")), 200);
+        const QString marker = link + QStringLiteral(".kv7-sim");
+        QVERIFY(QFile::link(other->Device(), link));
+        QVERIFY(test::WriteFile(marker, QByteArray::number(pid) + '\n' + QFile::encodeName(other->Device()) + '\n'));
+        const Outcome run = Run({QStringLiteral("--port"), QStringLiteral("COM200"), QStringLiteral("version")});
+        QVERIFY(QFile::remove(link) && QFile::remove(marker));
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.out.contains(QStringLiteral("COM200 FAILED at the start: cannot open the port: COM200 was left by "
+                                                 "kv7-sim (process %1), which no longer runs.")
+                                      .arg(pid)),
+                 qPrintable(run.out + run.err));
+        QVERIFY(!run.out.contains(QStringLiteral("<1>Z")));
     }
 
     // A signal in the middle of an upload: the port gets its speed back

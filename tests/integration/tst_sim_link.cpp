@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <array>
 #include <csignal>
 
 using namespace kv7;
@@ -145,6 +146,73 @@ private slots:
         }
         if (port != 1)
             QCOMPARE(QFile::symLinkTarget(com1), target);
+    }
+
+    // A kv7-sim killed with SIGKILL leaves its link, and the kernel gives its
+    // pty to the next program that asks. That link is no port, and the next
+    // kv7-sim asked for its number takes it over.
+    void killedSimsLinkIsTakenOver()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        test::SimProcess killed;
+        QVERIFY(killed.Start(dir.path(), {QStringLiteral("--com"), QStringLiteral("5")}));
+        const qint64 pid = killed.Pid();
+        const QString com5 = PortFolder::LinkPath(dir.path(), 5);
+        const QString marker = com5 + QStringLiteral(".kv7-sim");
+        const QByteArray written = test::ReadFile(marker);
+        QCOMPARE(written.split('\n').size(), 4); // pid, target, start time and the last line's end
+        ::kill(pid_t(pid), SIGKILL);
+        killed.Stop();
+        QVERIFY(QFileInfo(com5).isSymLink() && QFile::exists(marker));
+        // Whatever number the other program's pty got, the link leads to it,
+        // as it would once the killed one's number came round again.
+        test::SimProcess other;
+        QVERIFY(other.Start(elsewhere.path(), {QStringLiteral("--status"), QStringLiteral("Z")}));
+        QVERIFY(QFile::remove(com5) && QFile::link(other.Device(), com5));
+        QList<QByteArray> lines = written.split('\n');
+        lines[1] = QFile::encodeName(other.Device());
+        QVERIFY(test::WriteFile(marker, lines.join('\n')));
+
+        const PortMap map(dir.path(), false);
+        QVERIFY(!map.PortExists(5));
+        QCOMPARE(map.Absence(5), QStringLiteral("COM5 was left by kv7-sim (process %1), which no longer runs").arg(pid));
+
+        test::SimProcess next;
+        QVERIFY(next.Start(dir.path(), {QStringLiteral("--com"), QStringLiteral("5")}));
+        QCOMPARE(next.Port(), 5);
+        QCOMPARE(QFile::symLinkTarget(com5), next.Device());
+        QVERIFY(PortMap(dir.path(), false).PortExists(5));
+        next.Stop();
+        QVERIFY(!QFileInfo(com5).isSymLink() && !QFile::exists(marker));
+    }
+
+    // Simulators started at once in an empty folder: each takes a number of
+    // its own, and each removes only what it made.
+    void simsStartedAtOnceTakeNumbersOfTheirOwn()
+    {
+        for (int round = 0; round < 20; ++round) {
+            QTemporaryDir dir;
+            std::array<test::SimProcess, 4> sims;
+            for (test::SimProcess &sim : sims)
+                sim.Launch(dir.path());
+            QSet<int> ports;
+            for (test::SimProcess &sim : sims) {
+                QVERIFY2(sim.AwaitPort(), qPrintable(QStringLiteral("round %1").arg(round)));
+                ports.insert(sim.Port());
+                const QString link = PortFolder::LinkPath(dir.path(), sim.Port());
+                QCOMPARE(QFile::symLinkTarget(link), sim.Device());
+                QVERIFY(test::ReadFile(link + QStringLiteral(".kv7-sim")).startsWith(QByteArray::number(sim.Pid()) + '\n'));
+            }
+            QCOMPARE(ports, (QSet<int>{1, 2, 3, 4}));
+            for (const test::SimProcess &sim : sims)
+                ::kill(pid_t(sim.Pid()), SIGTERM);
+            for (test::SimProcess &sim : sims)
+                sim.Stop();
+            const QStringList left =
+                QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+            QVERIFY2(left.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(left.join(QLatin1Char(' ')))));
+        }
     }
 };
 

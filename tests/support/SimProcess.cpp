@@ -11,13 +11,25 @@ SimProcess::~SimProcess()
 
 bool SimProcess::Start(const QString &folder, const QStringList &options, const QString &program)
 {
+    Launch(folder, options, program);
+    return AwaitPort();
+}
+
+void SimProcess::Launch(const QString &folder, const QStringList &options, const QString &program)
+{
     // A restart must wait for the new run's port line.
     m_lines.clear();
     m_partial.clear();
+    m_port = 0;
+    m_device.clear();
     m_process.setProgram(program);
     m_process.setArguments(QStringList{QStringLiteral("--folder"), folder} + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
+}
+
+bool SimProcess::AwaitPort()
+{
     if (!m_process.waitForStarted(5000))
         return false;
     const QDeadlineTimer deadline(5000);

@@ -18,7 +18,12 @@ public:
     // Starts the simulator and waits (at most 5 s) for the port it serves.
     bool Start(const QString &folder, const QStringList &options = {},
                const QString &program = QStringLiteral(KV7_SIM_PATH));
+    // Start() in two halves, for several simulators started at once.
+    void Launch(const QString &folder, const QStringList &options = {},
+                const QString &program = QStringLiteral(KV7_SIM_PATH));
+    bool AwaitPort();
     void Stop();
+    qint64 Pid() const { return m_process.processId(); }
 
     int Port() const { return m_port; }
     QString Device() const { return m_device; }

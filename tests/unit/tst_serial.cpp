@@ -1,14 +1,19 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
+#include "serial/QtSerialControl.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialSettings.h"
+#include "serial/SimMarker.h"
 #include "tests/support/FakeSerialControl.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kv7;
 
@@ -18,6 +23,15 @@ private:
     static void Link(const QString &folder, int n, const QString &target)
     {
         QVERIFY(QFile::link(target, PortFolder::LinkPath(folder, n)));
+    }
+
+    // Field 3 of /proc/<pid>/stat: R, S, Z and so on.
+    static char ProcessState(pid_t pid)
+    {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const qsizetype at = text.lastIndexOf(") ");
+        return at < 0 ? '\0' : text.at(at + 2);
     }
 
 private slots:
@@ -127,6 +141,97 @@ private slots:
         QCOMPARE(map.AddDevice(QStringLiteral("/dev/zero")), 2);
         QCOMPARE(map.DevicePath(2), QStringLiteral("/dev/zero"));
         QCOMPARE(map.Name(2) + map.Name(1), QStringLiteral("/dev/zeroCOM1"));
+    }
+
+    // A link with kv7-sim's marker beside it is a port while the process
+    // that made it runs. One left by a process that has ended (a zombie
+    // too), or whose pid now belongs to a process started at another time,
+    // is not, and the map says why; so does the serial control's open.
+    void simMarkersTellStaleLinks_data()
+    {
+        QTest::addColumn<QString>("pid"); // "self", "ended", "zombie" or "none" (no marker)
+        QTest::addColumn<QString>("start"); // "true", "other" or "" (a two-line marker)
+        QTest::addColumn<QString>("target"); // what the marker names; the link leads to /dev/null
+        QTest::addColumn<bool>("port");
+        QTest::newRow("a live kv7-sim's") << "self" << "true" << "/dev/null" << true;
+        QTest::newRow("an ended kv7-sim's") << "ended" << "other" << "/dev/null" << false;
+        QTest::newRow("an ended kv7-sim's, two lines") << "ended" << "" << "/dev/null" << false;
+        QTest::newRow("an ended kv7-sim's, not reaped") << "zombie" << "" << "/dev/null" << false;
+        QTest::newRow("its pid taken by another process") << "self" << "other" << "/dev/null" << false;
+        QTest::newRow("a live pid, two lines") << "self" << "" << "/dev/null" << true;
+        QTest::newRow("the user's, no marker") << "none" << "" << "/dev/null" << true;
+        QTest::newRow("an ended kv7-sim's marker for another target") << "ended" << "" << "/dev/zero" << true;
+    }
+    void simMarkersTellStaleLinks()
+    {
+        QFETCH(QString, pid);
+        QFETCH(QString, start);
+        QFETCH(QString, target);
+        QFETCH(bool, port);
+        QTemporaryDir dir;
+        Link(dir.path(), 7, QStringLiteral("/dev/null"));
+        qint64 markerPid = QCoreApplication::applicationPid();
+        pid_t zombie = 0;
+        if (pid == "ended") {
+            QProcess child;
+            child.start(QStringLiteral("true"), QStringList());
+            QVERIFY(child.waitForStarted());
+            markerPid = child.processId();
+            QVERIFY(child.waitForFinished());
+        } else if (pid == "zombie") {
+            zombie = ::fork();
+            if (zombie == 0)
+                ::_exit(0);
+            QVERIFY(zombie > 0);
+            markerPid = zombie;
+            // Ended, not yet waited for.
+            QTRY_COMPARE(ProcessState(zombie), 'Z');
+        }
+        const std::optional<quint64> ownStart = SimMarker::StartTime(QCoreApplication::applicationPid());
+        QVERIFY(ownStart);
+        QByteArray text = QByteArray::number(markerPid) + '\n' + target.toUtf8() + '\n';
+        if (!start.isEmpty())
+            text += QByteArray::number(start == "true" ? *ownStart : *ownStart + 1) + '\n';
+        const QString link = PortFolder::LinkPath(dir.path(), 7);
+        if (pid != "none") {
+            QFile marker(link + QStringLiteral(".kv7-sim"));
+            QVERIFY(marker.open(QIODevice::WriteOnly) && marker.write(text) == text.size());
+        }
+
+        const PortMap map(dir.path(), false);
+        QCOMPARE(map.DevicePath(7), port ? QStringLiteral("/dev/null") : QString());
+        QCOMPARE(map.PortExists(7), port);
+        QCOMPARE(map.NumberOf(QStringLiteral("/dev/null")), port ? 7 : 0);
+        const QString why =
+            port ? QString() : QStringLiteral("COM7 was left by kv7-sim (process %1), which no longer runs").arg(markerPid);
+        QCOMPARE(map.Absence(7), why);
+        if (!port) {
+            QtSerialControl serial(map);
+            QVERIFY(serial.SetCommPort(7).ok());
+            QCOMPARE(serial.SetPortOpen(true).error, why + QLatin1Char('.'));
+        }
+        if (zombie > 0)
+            QCOMPARE(::waitpid(zombie, nullptr, 0), zombie);
+    }
+
+    // The start time the marker holds is the one the system gives: a child
+    // started now started about as long after boot as the system has run.
+    void startTimeIsTicksSinceBoot()
+    {
+        QProcess child;
+        child.start(QStringLiteral("sleep"), {QStringLiteral("5")});
+        QVERIFY(child.waitForStarted());
+        const qint64 pid = child.processId();
+        const std::optional<quint64> start = SimMarker::StartTime(pid);
+        QFile uptime(QStringLiteral("/proc/uptime"));
+        QVERIFY(uptime.open(QIODevice::ReadOnly));
+        const double up = uptime.readAll().split(' ').first().toDouble();
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QVERIFY(start);
+        const double started = double(*start) / double(::sysconf(_SC_CLK_TCK));
+        QVERIFY2(started <= up + 0.05 && started > up - 3, qPrintable(QStringLiteral("%1 s, up %2 s").arg(started).arg(up)));
+        QVERIFY(!SimMarker::StartTime(pid));
     }
 
     void untrustedFolderIsIgnored()
