@@ -7,6 +7,9 @@
 #include "protocol/ReplyStatus.h"
 #include "protocol/SampleTransfer.h"
 #include "run/Console.h"
+#include "run/Report.h"
+#include "run/UnitRecord.h"
+#include "serial/PortChoice.h"
 #include "run/RunLog.h"
 #include "serial/QtSerialControl.h"
 
@@ -32,137 +35,281 @@ QString Readable(const QByteArray &bytes)
     return ShownBytes(bytes);
 }
 
-int Percent(double done, double all)
-{
-    return all > 0 ? int(std::min(100.0, 100.0 * done / all)) : 100;
-}
+// A station looks for a unit, and for it to go, this often.
+constexpr int UnitPollMs = 250;
 
 } // namespace
 
-QString PortResult::Summary() const
+PortRunner::PortRunner(int index, QString name, int number, PortMap ports, const RunOptions &options,
+                       Console &console, Report &report, RunLog *log, const std::atomic<int> &stop)
+    : m_index(index), m_name(std::move(name)), m_number(number), m_ports(std::move(ports)), m_options(options),
+      m_console(console), m_report(report), m_log(log), m_stop(stop)
 {
-    if (ok)
-        return QStringLiteral("%1 ok, %2 steps, %3 s").arg(port).arg(stepsDone).arg(seconds, 0, 'f', 1);
-    const QString where = failedStep == 0 ? QStringLiteral("at the start")
-                                          : QStringLiteral("at step %1 (%2)").arg(failedStep).arg(stepName);
-    return QStringLiteral("%1 %2 %3: %4").arg(port, stopped ? QStringLiteral("STOPPED") : QStringLiteral("FAILED"), where, why);
 }
 
-PortRunner::PortRunner(int index, QString name, int number, PortMap ports, const RunOptions &options,
-                       Console &console, RunLog *log, const std::atomic<int> &stop)
-    : m_index(index), m_name(std::move(name)), m_number(number), m_ports(std::move(ports)), m_options(options),
-      m_console(console), m_log(log), m_stop(stop)
+void PortRunner::Attach(SerialControl &serial)
 {
+    m_serial = &serial;
+    if (!m_log)
+        return;
+    QObject::connect(&serial, &SerialControl::Wrote, [this](const QByteArray &b) { m_log->Sent(m_name, b); });
+    QObject::connect(&serial, &SerialControl::Read, [this](const QByteArray &b) { m_log->Received(m_name, b); });
+    QObject::connect(&serial, &SerialControl::Opened, [this] {
+        Note(QStringLiteral("opened %1 at %2").arg(m_ports.DevicePath(m_number), m_serial->Settings()));
+    });
+    QObject::connect(&serial, &SerialControl::Closed, [this] { Note(QStringLiteral("closed")); });
+    QObject::connect(&serial, &SerialControl::PortLost, [this](const QString &why) { Note(QStringLiteral("lost: ") + why); });
 }
 
 PortResult PortRunner::Run()
 {
     QElapsedTimer clock;
     clock.start();
+    QtSerialControl serial(m_ports);
+    Attach(serial);
     PortResult result;
     result.port = m_name;
-    QtSerialControl serial(m_ports);
-    m_serial = &serial;
-    if (m_log) {
-        QObject::connect(&serial, &SerialControl::Wrote, [this](const QByteArray &b) { m_log->Sent(m_name, b); });
-        QObject::connect(&serial, &SerialControl::Read, [this](const QByteArray &b) { m_log->Received(m_name, b); });
-        QObject::connect(&serial, &SerialControl::Opened, [this] {
-            Note(QStringLiteral("opened %1 at %2").arg(m_ports.DevicePath(m_number), m_serial->Settings()));
-        });
-        QObject::connect(&serial, &SerialControl::Closed, [this] { Note(QStringLiteral("closed")); });
-        QObject::connect(&serial, &SerialControl::PortLost, [this](const QString &why) { Note(QStringLiteral("lost: ") + why); });
-    }
-
+    result.start = QDateTime::currentDateTime();
+    result.device = m_ports.DevicePath(m_number);
+    m_report.Started(result);
     SerialResult opened = m_number == 0 ? SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(m_name))
                                         : serial.SetCommPort(m_number);
     if (opened.ok())
         opened = serial.SetSettings(m_options.speed);
     if (opened.ok())
         opened = serial.SetPortOpen(true);
-    const std::vector<Step> &steps = m_options.steps;
-    if (!opened.ok()) {
+    if (opened.ok()) {
+        RunSteps(result);
+    } else {
         result.why = QStringLiteral("cannot open the port: ") + opened.error;
+        result.cause = Cause::Port;
         m_console.Failure(QStringLiteral("kv7-run: %1: %2").arg(m_name, result.why));
     }
-    for (size_t i = 0; opened.ok() && i < steps.size(); ++i) {
-        QString why;
-        if (!Stopped() && RunStep(steps[i], &why)) {
+    (void)serial.SetPortOpen(false);
+    Finish(result, clock);
+    m_serial = nullptr;
+    return result;
+}
+
+SlotSummary PortRunner::Station()
+{
+    QtSerialControl serial(m_ports);
+    Attach(serial);
+    SlotSummary summary;
+    summary.port = m_name;
+    while (!Stopped() && (m_options.units == 0 || summary.units < m_options.units)) {
+        PortResult result;
+        result.port = m_name;
+        if (!WaitForUnit(result))
+            break;
+        QElapsedTimer clock;
+        clock.start();
+        m_report.Started(result);
+        RunSteps(result);
+        Finish(result, clock);
+        ++summary.units;
+        ++(result.ok ? summary.ok : result.stopped ? summary.stopped : summary.failed);
+        if (!result.stopped)
+            WaitUntilGone(result.device);
+        (void)serial.SetPortOpen(false);
+    }
+    m_serial = nullptr;
+    m_report.Summarised(summary);
+    return summary;
+}
+
+bool PortRunner::WaitForUnit(PortResult &result)
+{
+    // Said once for each new reason, not at every try.
+    QString said;
+    while (!Stopped()) {
+        const PortChoice choice = ChoosePort(m_ports, m_name);
+        if (!choice.device.isEmpty()) {
+            m_number = choice.number;
+            SerialResult opened = m_serial->SetCommPort(m_number);
+            if (opened.ok())
+                opened = m_serial->SetSettings(m_options.speed);
+            if (opened.ok())
+                opened = m_serial->SetPortOpen(true);
+            if (opened.ok()) {
+                result.device = choice.device;
+                result.start = QDateTime::currentDateTime();
+                return true;
+            }
+            if (opened.error != said)
+                m_console.Failure(QStringLiteral("kv7-run: %1: waiting for a unit: cannot open the port: %2")
+                                      .arg(m_name, opened.error));
+            said = opened.error;
+        }
+        for (int slice = 0; slice < UnitPollMs / StopCheckMs && !Stopped(); ++slice)
+            QThread::msleep(StopCheckMs);
+    }
+    return false;
+}
+
+void PortRunner::WaitUntilGone(const QString &device)
+{
+    while (!Stopped() && m_serial->PortOpen() && ChoosePort(m_ports, m_name).device == device) {
+        // Events, so that a hang-up of the port is noticed; bytes that come
+        // meanwhile are the unit's, and nobody's to read.
+        QEventLoop loop;
+        QTimer slice;
+        slice.setSingleShot(true);
+        QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(m_serial, &SerialControl::PortLost, &loop, &QEventLoop::quit);
+        slice.start(UnitPollMs);
+        loop.exec();
+        (void)m_serial->Input();
+    }
+}
+
+void PortRunner::RunSteps(PortResult &result)
+{
+    const std::vector<Step> &steps = m_options.steps;
+    m_lastPrinted.clear();
+    m_rx = RxBuffer();
+    for (size_t i = 0; i < steps.size(); ++i) {
+        StepOutcome out;
+        out.number = int(i) + 1;
+        out.name = steps[i].name;
+        out.args = steps[i].args;
+        out.sha256 = steps[i].sha256;
+        QElapsedTimer clock;
+        clock.start();
+        out.ok = !Stopped() && RunStep(steps[i], out);
+        out.seconds = double(clock.elapsed()) / 1000.0;
+        if (!out.ok) {
+            if (Stopped()) {
+                out.cause = Cause::Signal;
+                out.why = QStringLiteral("ended by signal %1").arg(m_stop.load());
+            } else if (out.cause == Cause::None) {
+                out.cause = CauseNow(Cause::Device);
+            }
+        }
+        m_lastPrinted = out.printed;
+        m_lastStep = QStringLiteral("step %1 (%2)").arg(out.number).arg(out.name);
+        result.steps.push_back(out);
+        m_report.StepEnded(m_index, result, out);
+        if (out.ok) {
             ++result.stepsDone;
             continue;
         }
-        result.failedStep = int(i) + 1;
-        result.stepName = steps[i].name;
-        result.stopped = Stopped();
-        result.why = result.stopped ? QStringLiteral("ended by signal %1").arg(m_stop.load()) : why;
+        result.failedStep = out.number;
+        result.stepName = out.name;
+        result.stopped = out.cause == Cause::Signal;
+        result.why = out.why;
+        result.cause = out.cause;
         Note(QStringLiteral("step %1 (%2) %3: %4")
                  .arg(result.failedStep)
                  .arg(result.stepName, result.stopped ? QStringLiteral("stopped") : QStringLiteral("failed"), result.why));
         if (!result.stopped)
             m_console.Failure(
-                QStringLiteral("kv7-run: %1: step %2 (%3) failed: %4").arg(m_name).arg(i + 1).arg(steps[i].name, why));
+                QStringLiteral("kv7-run: %1: step %2 (%3) failed: %4").arg(m_name).arg(out.number).arg(out.name, out.why));
         break;
     }
-    result.ok = opened.ok() && result.stepsDone == int(steps.size());
-    (void)serial.SetPortOpen(false);
-    m_serial = nullptr;
-    result.seconds = double(clock.elapsed()) / 1000.0;
-    return result;
+    result.ok = result.stepsDone == int(steps.size());
 }
 
-bool PortRunner::RunStep(const Step &step, QString *why)
+void PortRunner::Finish(PortResult &result, const QElapsedTimer &clock)
+{
+    result.end = QDateTime::currentDateTime();
+    result.seconds = double(clock.elapsed()) / 1000.0;
+    if (!m_options.record.isEmpty()) {
+        QString path;
+        const QString why = WriteUnitRecord(m_options.record, result, &path);
+        if (!why.isEmpty()) {
+            // The unit may be good, but nothing shows it: the station must not pass it.
+            result.ok = false;
+            result.why = QStringLiteral("its record %1 could not be written: %2").arg(path, why);
+            result.cause = Cause::Input;
+            m_console.Failure(QStringLiteral("kv7-run: %1: %2").arg(m_name, result.why));
+        }
+    }
+    m_report.Ended(result);
+}
+
+Cause PortRunner::CauseNow(Cause otherwise) const
+{
+    if (Stopped())
+        return Cause::Signal;
+    if (m_serial && !m_serial->PortOpen())
+        return Cause::Port;
+    return otherwise;
+}
+
+bool PortRunner::RunStep(const Step &step, StepOutcome &out)
 {
     switch (step.kind) {
     case Step::Frames:
     case Step::Gains:
-        return Frames(step, why);
+        return Frames(step, out);
     case Step::Sample:
     case Step::Firmware: {
-        const bool done = step.kind == Step::Sample ? Sample(step, why) : Firmware(step, why);
+        const bool done = step.kind == Step::Sample ? Sample(step, out) : Firmware(step, out);
         // The progress line goes with its upload.
-        m_console.Progress(m_index, {});
+        m_report.Progress(m_index, m_name, step.name, 0, 0, {});
         return done;
     }
     case Step::Wait:
-        return Wait(step.ms, why);
+        return Wait(step.ms, out);
+    case Step::Expect:
+        return Expect(step, out);
     }
     return false;
 }
 
-bool PortRunner::Frames(const Step &step, QString *why)
+bool PortRunner::Expect(const Step &step, StepOutcome &out)
 {
-    QStringList shown;
+    if (m_lastPrinted.contains(step.text)) {
+        out.printed = QStringLiteral("found \"%1\"").arg(step.text);
+        return true;
+    }
+    out.why = QStringLiteral("expected \"%1\" in what %2 printed: %3")
+                  .arg(step.text, m_lastStep, m_lastPrinted.isEmpty() ? QStringLiteral("nothing") : m_lastPrinted);
+    out.cause = Cause::Device;
+    return false;
+}
+
+bool PortRunner::Frames(const Step &step, StepOutcome &out)
+{
     for (const QByteArray &frame : step.frames) {
         if (const SerialResult sent = Write(frame); !sent.ok()) {
-            *why = QStringLiteral("cannot write: ") + sent.error;
+            out.why = QStringLiteral("cannot write: ") + sent.error;
+            out.cause = Cause::Port;
             return false;
         }
         const std::optional<QByteArray> reply = AwaitFrame(ReplyWaitMs);
         if (!reply) {
-            *why = WhyNothing(QStringLiteral("no reply to %1 within %2 s").arg(Readable(frame)).arg(ReplyWaitMs / 1000));
+            out.why = WhyNothing(QStringLiteral("no reply to %1 within %2 s").arg(Readable(frame)).arg(ReplyWaitMs / 1000));
             return false;
         }
+        out.replies << Readable(*reply);
         // A device that says "no" has not done what the step asked.
         if (!m_options.accept.contains(StatusOf(*reply))) {
-            *why = WhyNotAccepted(*reply);
+            out.why = WhyNotAccepted(*reply);
             return false;
         }
         if (step.kind == Step::Gains) {
             const std::optional<GainReport> gain = ParseGainReport(*reply);
-            const int channel = int(shown.size()) + 1;
+            const int channel = int(out.gains.size()) + 1;
             if (!gain || gain->channel != channel) {
-                *why = QStringLiteral("the reply %1 is not channel %2's gain").arg(Readable(*reply)).arg(channel);
+                out.why = QStringLiteral("the reply %1 is not channel %2's gain").arg(Readable(*reply)).arg(channel);
                 return false;
             }
-            shown << QString::number(gain->gain);
-        } else {
-            shown << Readable(*reply);
+            out.gains.push_back(gain->gain);
         }
     }
-    m_console.Line(QStringLiteral("%1 %2: %3").arg(m_name, step.name, shown.join(QLatin1Char(' '))));
+    QStringList shown = out.replies;
+    if (step.kind == Step::Gains) {
+        shown.clear();
+        for (const int gain : out.gains)
+            shown << QString::number(gain);
+    }
+    out.printed = shown.join(QLatin1Char(' '));
     return true;
 }
 
-bool PortRunner::Sample(const Step &step, QString *why)
+bool PortRunner::Sample(const Step &step, StepOutcome &out)
 {
     SampleTransfer transfer(step.area);
     Note(QStringLiteral("sample upload to area %1: %2 bytes").arg(transfer.Area()).arg(step.data.size()));
@@ -175,6 +322,7 @@ bool PortRunner::Sample(const Step &step, QString *why)
         }
         if (const SerialResult sent = Write(next.write); !sent.ok()) {
             next = transfer.LineFailed(sent.error);
+            out.cause = Cause::Port;
             break;
         }
         QElapsedTimer clock;
@@ -187,26 +335,22 @@ bool PortRunner::Sample(const Step &step, QString *why)
             else
                 next = transfer.Waited(clock.elapsed());
         }
-        m_console.Progress(m_index, QStringLiteral("%1 sample    line %2 of %3  %4 %")
-                                        .arg(m_name)
-                                        .arg(transfer.Answered())
-                                        .arg(lines)
-                                        .arg(Percent(double(transfer.Answered()), double(lines))));
+        m_report.Progress(m_index, m_name, step.name, transfer.Answered(), lines, QStringLiteral("line"));
     }
     Note(QStringLiteral("sample upload ") + transfer.Verdict());
     if (!next.ok) {
-        *why = next.detail.isEmpty() ? next.failure : next.failure + QLatin1Char(' ') + next.detail;
+        out.why = next.detail.isEmpty() ? next.failure : next.failure + QLatin1Char(' ') + next.detail;
         return false;
     }
     if (transfer.Rejected() > 0) {
-        *why = transfer.Rejections();
+        out.why = transfer.Rejections();
         return false;
     }
-    m_console.Line(QStringLiteral("%1 sample: %2 lines to area %3").arg(m_name).arg(lines).arg(transfer.Area()));
+    out.printed = QStringLiteral("%1 lines to area %2").arg(lines).arg(transfer.Area());
     return true;
 }
 
-bool PortRunner::Firmware(const Step &step, QString *why)
+bool PortRunner::Firmware(const Step &step, StepOutcome &out)
 {
     using Move = FirmwareTransfer::Move;
     FirmwareTransfer transfer;
@@ -217,17 +361,20 @@ bool PortRunner::Firmware(const Step &step, QString *why)
     QElapsedTimer limitClock;
     qint64 limit = 0;
     // Whichever way it ends, the port gets its speed back.
-    const auto end = [&](const QString &failure) {
+    const auto end = [&](const QString &failure, Cause cause = Cause::None) {
         transfer.End();
         const SerialResult back = switched ? m_serial->ReopenAt(saved) : SerialResult::Ok();
         Note(QStringLiteral("firmware upload ended: %1; %2 block frames sent, %3 NAKs seen")
                  .arg(failure.isEmpty() ? QStringLiteral("done") : failure)
                  .arg(transfer.FramesSent())
                  .arg(transfer.Naks()));
-        *why = failure;
-        if (failure.isEmpty() && !back.ok())
-            *why = QStringLiteral("the port could not get its speed back: ") + back.error;
-        return why->isEmpty();
+        out.why = failure;
+        out.cause = cause;
+        if (failure.isEmpty() && !back.ok()) {
+            out.why = QStringLiteral("the port could not get its speed back: ") + back.error;
+            out.cause = Cause::Port;
+        }
+        return out.why.isEmpty();
     };
     for (const Move &move : FirmwareTransfer::Opening()) {
         SerialResult done;
@@ -248,7 +395,7 @@ bool PortRunner::Firmware(const Step &step, QString *why)
             break;
         }
         if (!done.ok())
-            return end(QStringLiteral("it did not start: ") + done.error);
+            return end(QStringLiteral("it did not start: ") + done.error, Cause::Port);
     }
     const int blocks = int(std::ceil(transfer.Blocks()));
     for (;;) {
@@ -266,35 +413,29 @@ bool PortRunner::Firmware(const Step &step, QString *why)
         if (next.finished)
             break;
         if (const SerialResult sent = Write(next.write); !sent.ok())
-            return end(QStringLiteral("it stopped: ") + sent.error);
+            return end(QStringLiteral("it stopped: ") + sent.error, Cause::Port);
         limit = FirmwareTransfer::StallMs;
         limitClock.start();
-        m_console.Progress(m_index, QStringLiteral("%1 firmware  block %2 of %3  %4 %")
-                                        .arg(m_name)
-                                        .arg(transfer.Progress())
-                                        .arg(blocks)
-                                        .arg(Percent(transfer.Progress(), blocks)));
+        m_report.Progress(m_index, m_name, step.name, transfer.Progress(), blocks, QStringLiteral("block"));
     }
     if (!end({}))
         return false;
-    m_console.Line(QStringLiteral("%1 firmware: %2 blocks, %3 %4")
-                       .arg(m_name)
-                       .arg(blocks)
-                       .arg(transfer.Naks())
-                       .arg(transfer.Naks() == 1 ? QStringLiteral("NAK") : QStringLiteral("NAKs")));
+    out.printed = QStringLiteral("%1 blocks, %2 %3")
+                      .arg(blocks)
+                      .arg(transfer.Naks())
+                      .arg(transfer.Naks() == 1 ? QStringLiteral("NAK") : QStringLiteral("NAKs"));
     return true;
 }
 
-bool PortRunner::Wait(int ms, QString *why)
+bool PortRunner::Wait(int ms, StepOutcome &out)
 {
     QElapsedTimer clock;
     clock.start();
     for (qint64 left = ms; left > 0 && !Stopped(); left = ms - clock.elapsed())
         QThread::msleep(static_cast<unsigned long>(std::min<qint64>(left, StopCheckMs)));
-    *why = WhyNothing({});
     if (Stopped())
         return false;
-    m_console.Line(QStringLiteral("%1 wait: %2 ms").arg(m_name).arg(ms));
+    out.printed = QStringLiteral("%1 ms").arg(ms);
     return true;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "protocol/RxBuffer.h"
+#include "run/Outcome.h"
 #include "run/RunOptions.h"
 #include "serial/PortMap.h"
 #include "serial/SerialResult.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -18,24 +20,8 @@ class SerialControl;
 namespace kv7::run {
 
 class Console;
+class Report;
 class RunLog;
-
-// How the steps went on one port.
-struct PortResult {
-    QString port;
-    int stepsDone = 0;
-    bool ok = false;
-    // When not ok: the step (counted from 1) and why; 0 when the port did not open.
-    int failedStep = 0;
-    QString stepName;
-    QString why;
-    // A signal cut the run short.
-    bool stopped = false;
-    double seconds = 0;
-
-    // "COM3 ok, 3 steps, 12.4 s" or "COM4 FAILED at step 2 (firmware): why".
-    QString Summary() const;
-};
 
 // The steps on one port, start to end, in the calling thread: each write
 // and each bounded wait in order, so several ports in threads of their own
@@ -44,16 +30,30 @@ class PortRunner {
 public:
     // `number` leads to the port in `ports`; 0 for one that does not exist.
     PortRunner(int index, QString name, int number, PortMap ports, const RunOptions &options, Console &console,
-               RunLog *log, const std::atomic<int> &stop);
+               Report &report, RunLog *log, const std::atomic<int> &stop);
 
+    // The steps once, on the port as it is now.
     PortResult Run();
+    // A station's slot: waits for a unit, runs the steps on it, waits for
+    // it to go, and again, until `options.units` units or a signal. A unit
+    // that stays is never run twice.
+    SlotSummary Station();
 
 private:
-    bool RunStep(const Step &step, QString *why);
-    bool Frames(const Step &step, QString *why);
-    bool Sample(const Step &step, QString *why);
-    bool Firmware(const Step &step, QString *why);
-    bool Wait(int ms, QString *why);
+    // The open port through its whole run: steps, record, verdict.
+    void RunSteps(PortResult &result);
+    void Finish(PortResult &result, const QElapsedTimer &clock);
+    bool RunStep(const Step &step, StepOutcome &out);
+    bool Frames(const Step &step, StepOutcome &out);
+    bool Sample(const Step &step, StepOutcome &out);
+    bool Firmware(const Step &step, StepOutcome &out);
+    bool Wait(int ms, StepOutcome &out);
+    bool Expect(const Step &step, StepOutcome &out);
+    // Until a unit is there and its port opened; false on a signal.
+    bool WaitForUnit(PortResult &result);
+    // Until the unit's port is lost or leads elsewhere, or a signal.
+    void WaitUntilGone(const QString &device);
+    void Attach(SerialControl &serial);
 
     SerialResult Write(const QByteArray &bytes);
     // What arrived within `ms`; empty when nothing did, the port went away
@@ -64,6 +64,9 @@ private:
     // Why a wait ended without what it waited for.
     QString WhyNothing(const QString &timedOut) const;
     bool Stopped() const { return m_stop.load() != 0; }
+    // Whose fault a wait's failure is now: the signal's, the port's, or
+    // `otherwise` (the device's).
+    Cause CauseNow(Cause otherwise) const;
     void Note(const QString &event);
 
     int m_index;
@@ -72,10 +75,14 @@ private:
     PortMap m_ports;
     const RunOptions &m_options;
     Console &m_console;
+    Report &m_report;
     RunLog *m_log;
     const std::atomic<int> &m_stop;
     SerialControl *m_serial = nullptr;
     RxBuffer m_rx;
+    // The step before's printed output, for expect.
+    QString m_lastPrinted;
+    QString m_lastStep;
 };
 
 } // namespace kv7::run

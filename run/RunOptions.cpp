@@ -7,6 +7,7 @@
 #include "protocol/SampleTransfer.h"
 #include "serial/SerialSettings.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
 
 #include <iterator>
@@ -69,9 +70,18 @@ std::optional<int> Number(const QString &text, int low, int high)
 
 using Args = QStringList;
 
+Step Made(Step::Kind kind)
+{
+    Step step;
+    step.kind = kind;
+    return step;
+}
+
 Step ButtonStep(Buttons::Id id, const CommandInputs &in = {})
 {
-    return {Step::Frames, {}, CommandFor(id, in).frames, {}, {}, 0};
+    Step step = Made(Step::Frames);
+    step.frames = CommandFor(id, in).frames;
+    return step;
 }
 
 // The step's checked form, or the reason its arguments do not fit.
@@ -95,7 +105,9 @@ std::optional<Step> Build(const QString &name, const Args &a, QString *why)
         const std::optional<int> gain = Number(a.value(1), 0, 127);
         if (!channel || !gain)
             return bad(QStringLiteral("needs a channel from 1 to 8 and a gain from 0 to 127"));
-        return Step{Step::Frames, {}, {SetGainFrame(*channel, *gain)}, {}, {}, 0};
+        Step step = Made(Step::Frames);
+        step.frames = {SetGainFrame(*channel, *gain)};
+        return step;
     }
     if (name == QLatin1String("send")) {
         if (a.value(0).isEmpty())
@@ -124,12 +136,25 @@ std::optional<Step> Build(const QString &name, const Args &a, QString *why)
             return bad(QStringLiteral("cannot read %1: %2").arg(path, cannot));
         if (!sample && data->isEmpty())
             return bad(QStringLiteral("%1 is empty").arg(path));
-        return Step{sample ? Step::Sample : Step::Firmware, {}, {}, sample ? a.value(0) : QString(), *data, 0};
+        Step step = Made(sample ? Step::Sample : Step::Firmware);
+        step.area = sample ? a.value(0) : QString();
+        step.data = *data;
+        step.sha256 = QCryptographicHash::hash(*data, QCryptographicHash::Sha256);
+        return step;
+    }
+    if (name == QLatin1String("expect")) {
+        if (a.value(0).isEmpty())
+            return bad(QStringLiteral("needs the text to look for"));
+        Step step = Made(Step::Expect);
+        step.text = a.value(0);
+        return step;
     }
     const std::optional<int> ms = Number(a.value(0), 0, 3600000);
     if (!ms)
         return bad(QStringLiteral("needs a number of milliseconds from 0 to 3600000"));
-    return Step{Step::Wait, {}, {}, {}, {}, *ms};
+    Step step = Made(Step::Wait);
+    step.ms = *ms;
+    return step;
 }
 
 // Each step's name and how many words follow it; send takes a parameter
@@ -142,6 +167,7 @@ struct Form {
 constexpr Form Forms[] = {
     {"version", 0, false}, {"battery", 0, false}, {"gains", 0, false},    {"gain", 2, false}, {"send", 2, true},
     {"erase", 1, false},   {"sample", 2, false},  {"firmware", 1, false}, {"wait", 1, false},
+    {"expect", 1, false},
 };
 
 const Form *FormOf(const QString &word)
@@ -187,8 +213,17 @@ RunLine ParseRunLine(const QStringList &args)
         if (!optionsEnd && arg.startsWith(QLatin1String("--"))) {
             const qsizetype eq = arg.indexOf(QLatin1Char('='));
             const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-            static const QStringList known = {QStringLiteral("port"), QStringLiteral("speed"), QStringLiteral("log"),
-                                              QStringLiteral("accept"), QStringLiteral("max-naks")};
+            static const QStringList flags = {QStringLiteral("json"), QStringLiteral("station")};
+            if (flags.contains(name) && eq < 0) {
+                if (given.contains(name))
+                    return UsageError(QStringLiteral("option '--%1' is given twice").arg(name));
+                given.append(name);
+                (name == QLatin1String("json") ? o.json : o.station) = true;
+                continue;
+            }
+            static const QStringList known = {QStringLiteral("port"),   QStringLiteral("speed"),    QStringLiteral("log"),
+                                              QStringLiteral("accept"), QStringLiteral("max-naks"), QStringLiteral("junit"),
+                                              QStringLiteral("record"), QStringLiteral("units")};
             if (!known.contains(name))
                 return UsageError(QStringLiteral("unknown option '%1'").arg(arg));
             if (eq < 0 && i + 1 >= args.size())
@@ -206,11 +241,16 @@ RunLine ParseRunLine(const QStringList &args)
                 if (!letters.match(value).hasMatch())
                     return UsageError(QStringLiteral("--accept needs status letters, such as RP"));
                 o.accept = "R" + value.toLatin1();
-            } else if (name == QLatin1String("max-naks")) {
-                const std::optional<int> n = Number(value, 0, 1000000);
+            } else if (name == QLatin1String("max-naks") || name == QLatin1String("units")) {
+                const bool naks = name == QLatin1String("max-naks");
+                const std::optional<int> n = Number(value, naks ? 0 : 1, 1000000);
                 if (!n)
-                    return UsageError(QStringLiteral("--max-naks needs a number from 0 to 1000000"));
-                o.maxNaks = *n;
+                    return UsageError(QStringLiteral("--%1 needs a number from %2 to 1000000").arg(name).arg(naks ? 0 : 1));
+                (naks ? o.maxNaks : o.units) = *n;
+            } else if (name == QLatin1String("junit") || name == QLatin1String("record")) {
+                if (value.isEmpty())
+                    return UsageError(QStringLiteral("--%1 needs a path").arg(name));
+                (name == QLatin1String("junit") ? o.junit : o.record) = value;
             } else {
                 (name == QLatin1String("speed") ? o.speed : o.log) = value;
             }
@@ -227,11 +267,14 @@ RunLine ParseRunLine(const QStringList &args)
         }
         if (stepArgs.size() < form->args - (form->optionalLast ? 1 : 0))
             return UsageError(QStringLiteral("%1: missing argument").arg(arg));
+        if (arg == QLatin1String("expect") && o.steps.empty())
+            return UsageError(QStringLiteral("expect: there is no step before it to check"));
         QString why;
         std::optional<Step> step = Build(arg, stepArgs, &why);
         if (!step)
             return UsageError(why);
         step->name = arg;
+        step->args = stepArgs;
         o.steps.push_back(*step);
     }
     if (o.ports.isEmpty())
@@ -248,6 +291,8 @@ RunLine ParseRunLine(const QStringList &args)
         return UsageError(QStringLiteral("speed '%1' is not one of 300, 1200, 9600, 19200, 57600, 115200").arg(o.speed));
     if (o.steps.empty())
         return UsageError(QStringLiteral("no step given"));
+    if (o.units > 0 && !o.station)
+        return UsageError(QStringLiteral("--units counts a station's units: it needs --station"));
     return line;
 }
 

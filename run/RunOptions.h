@@ -14,13 +14,16 @@ namespace kv7::run {
 // frames built and its file read, so that nothing is sent before every
 // argument has been found good.
 struct Step {
-    enum Kind { Frames, Gains, Sample, Firmware, Wait };
+    enum Kind { Frames, Gains, Sample, Firmware, Wait, Expect };
     Kind kind = Frames;
     QString name;          // as typed, for the messages
     QByteArrayList frames; // Frames, Gains: each sent once its predecessor was answered
     QString area;          // Sample
     QByteArray data;       // Sample, Firmware: the file's bytes
     int ms = 0;            // Wait
+    QString text;          // Expect: what the step before must have printed
+    QStringList args;      // as typed, for the reports
+    QByteArray sha256;     // Sample, Firmware: of the file, for the record
 };
 
 struct RunOptions {
@@ -32,6 +35,14 @@ struct RunOptions {
     // The same firmware frame refused this many times in a row fails the
     // step; 0 resends for as long as the device asks.
     int maxNaks = 10;
+    // JSON Lines on stdout instead of text.
+    bool json = false;
+    QString junit;  // a JUnit XML report to write at the end
+    QString record; // a folder for one record a unit
+    // Each port a slot that waits for units, runs the steps on each, and
+    // waits for it to go; `units` (0: no end) stops a slot after that many.
+    bool station = false;
+    int units = 0;
     std::vector<Step> steps;
 };
 

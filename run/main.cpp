@@ -1,8 +1,12 @@
 // kv7-run: the bench's steps from a script, on several ports at once.
 #include "run/Console.h"
+#include "run/JsonReport.h"
+#include "run/JunitReport.h"
 #include "run/PortRunner.h"
+#include "run/Report.h"
 #include "run/RunLog.h"
 #include "run/RunOptions.h"
+#include "run/TextReport.h"
 #include "serial/HeldLocks.h"
 #include "serial/PortChoice.h"
 #include "serial/PortFolder.h"
@@ -11,6 +15,7 @@
 #include "serial/StopSignals.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QMap>
 #include <QThread>
 
@@ -51,7 +56,19 @@ int main(int argc, char *argv[])
     }
     const kv7::run::RunOptions &options = line.options;
 
-    kv7::run::Console console(stdout, stderr, ::isatty(STDOUT_FILENO) == 1, int(names.size()));
+    // JSON Lines leave no room for progress lines drawn on a terminal.
+    kv7::run::Console console(stdout, stderr, !options.json && ::isatty(STDOUT_FILENO) == 1, int(names.size()));
+    kv7::run::Reports reports;
+    kv7::run::TextReport text(console, options.station);
+    kv7::run::JsonReport json(console);
+    kv7::run::JunitReport junit(options.steps);
+    reports.Add(options.json ? static_cast<kv7::run::Report *>(&json) : &text);
+    if (!options.junit.isEmpty())
+        reports.Add(&junit);
+    if (!options.record.isEmpty() && !QDir().mkpath(options.record)) {
+        std::fprintf(stderr, "kv7-run: the record folder %s cannot be made\n", qPrintable(options.record));
+        return 2;
+    }
     std::unique_ptr<kv7::run::RunLog> log;
     // The record of the run is lost from here on: the run goes on, but may
     // not end as a success.
@@ -88,13 +105,17 @@ int main(int argc, char *argv[])
         std::perror("kv7-run: cannot catch signals");
 
     std::vector<kv7::run::PortResult> results(size_t(names.size()));
+    std::vector<kv7::run::SlotSummary> summaries(size_t(names.size()));
     std::vector<std::unique_ptr<QThread>> threads;
     int running = int(names.size());
     for (int i = 0; i < int(names.size()); ++i) {
         // Each thread gets its own copy of the resolved ports.
         threads.emplace_back(QThread::create([&, i, map = ports] {
-            kv7::run::PortRunner runner(i, names[i], numbers[size_t(i)], map, options, console, log.get(), stop);
-            results[size_t(i)] = runner.Run();
+            kv7::run::PortRunner runner(i, names[i], numbers[size_t(i)], map, options, console, reports, log.get(), stop);
+            if (options.station)
+                summaries[size_t(i)] = runner.Station();
+            else
+                results[size_t(i)] = runner.Run();
         }));
         QObject::connect(threads.back().get(), &QThread::finished, &app, [&running] {
             if (--running == 0)
@@ -109,10 +130,26 @@ int main(int argc, char *argv[])
 
     bool allOk = true;
     bool cut = false;
-    for (const kv7::run::PortResult &result : results) {
-        console.Line(result.Summary());
-        allOk = allOk && result.ok;
-        cut = cut || result.stopped;
+    if (options.station) {
+        for (const kv7::run::SlotSummary &slot : summaries) {
+            allOk = allOk && slot.failed == 0;
+            cut = cut || slot.stopped > 0;
+        }
+    } else {
+        for (const kv7::run::PortResult &result : results) {
+            if (!options.json)
+                console.Line(result.Summary());
+            allOk = allOk && result.ok;
+            cut = cut || result.stopped;
+        }
+    }
+    // Written at the end, also of a run a signal cut short.
+    if (!options.junit.isEmpty()) {
+        const QString why = junit.Write(options.junit);
+        if (!why.isEmpty()) {
+            console.Failure(QStringLiteral("kv7-run: the JUnit report %1 cannot be written: %2").arg(options.junit, why));
+            allOk = false;
+        }
     }
     if (cut)
         return 128 + stop.load();

@@ -333,6 +333,8 @@ private slots:
         QCOMPARE(lines.value(0), QByteArray());
         const std::optional<LogEntry> header = ParseLogLine(lines.value(1));
         QVERIFY2(header && header->bytes.startsWith("log started by kv7-run"), lines.value(1).constData());
+    }
+
     // A link left by a kv7-sim that was killed, its pty since given to
     // another program: kv7-run says so rather than talk to that program.
     void staleSimLinkIsNoPort()
