@@ -3,6 +3,8 @@
 #include <QSaveFile>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace kv7::run {
 
 namespace {
@@ -18,12 +20,40 @@ QString CaseName(int number, const Step &step)
     return (QStringList{QString::number(number), step.name} + step.args).join(QLatin1Char(' '));
 }
 
+// A failure outside the steps: the port did not open, or the unit's record
+// could not be written; it gets a test case of its own.
+bool Outside(const PortResult &r)
+{
+    return !r.ok && r.failedStep == 0;
+}
+
+void Failure(QXmlStreamWriter &xml, const QString &why)
+{
+    xml.writeStartElement(QStringLiteral("failure"));
+    xml.writeAttribute(QStringLiteral("message"), why);
+    xml.writeCharacters(why);
+    xml.writeEndElement();
+}
+
+void OutsideCase(QXmlStreamWriter &xml, const PortResult &r, const QString &name)
+{
+    xml.writeStartElement(QStringLiteral("testcase"));
+    xml.writeAttribute(QStringLiteral("name"), name);
+    xml.writeAttribute(QStringLiteral("classname"), QStringLiteral("kv7-run.") + r.port);
+    xml.writeAttribute(QStringLiteral("time"), Seconds(0));
+    Failure(xml, r.why);
+    xml.writeEndElement();
+}
+
 } // namespace
 
 void JunitReport::Ended(const PortResult &result)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_results.push_back(result);
+    // In the order of the ports, each slot's units in the order they came.
+    const auto after = std::upper_bound(m_results.begin(), m_results.end(), result.index,
+                                        [](int index, const PortResult &r) { return index < r.index; });
+    m_results.insert(after, result);
 }
 
 QString JunitReport::Write(const QString &path) const
@@ -39,7 +69,7 @@ QString JunitReport::Write(const QString &path) const
     int tests = 0;
     int failures = 0;
     for (const PortResult &r : m_results) {
-        tests += int(m_steps.size()) + (r.failedStep == 0 && !r.ok ? 1 : 0);
+        tests += int(m_steps.size()) + (Outside(r) ? 1 : 0);
         failures += r.ok ? 0 : 1;
     }
     xml.writeAttribute(QStringLiteral("name"), QStringLiteral("kv7-run"));
@@ -47,9 +77,9 @@ QString JunitReport::Write(const QString &path) const
     xml.writeAttribute(QStringLiteral("failures"), QString::number(failures));
     for (const PortResult &r : m_results) {
         const QString classname = QStringLiteral("kv7-run.") + r.port;
-        const bool openFailed = !r.ok && r.failedStep == 0;
-        const int cases = int(m_steps.size()) + (openFailed ? 1 : 0);
-        const int skipped = r.ok ? 0 : cases - r.stepsDone - 1;
+        const int steps = int(m_steps.size());
+        const int cases = steps + (Outside(r) ? 1 : 0);
+        const int skipped = r.ok ? 0 : steps - r.stepsDone - (r.failedStep > 0 ? 1 : 0);
         xml.writeStartElement(QStringLiteral("testsuite"));
         xml.writeAttribute(QStringLiteral("name"), r.port);
         xml.writeAttribute(QStringLiteral("tests"), QString::number(cases));
@@ -58,17 +88,8 @@ QString JunitReport::Write(const QString &path) const
         xml.writeAttribute(QStringLiteral("skipped"), QString::number(skipped));
         xml.writeAttribute(QStringLiteral("time"), Seconds(r.seconds));
         xml.writeAttribute(QStringLiteral("timestamp"), r.start.toUTC().toString(Qt::ISODate));
-        if (openFailed) {
-            xml.writeStartElement(QStringLiteral("testcase"));
-            xml.writeAttribute(QStringLiteral("name"), QStringLiteral("0 open ") + r.port);
-            xml.writeAttribute(QStringLiteral("classname"), classname);
-            xml.writeAttribute(QStringLiteral("time"), Seconds(0));
-            xml.writeStartElement(QStringLiteral("failure"));
-            xml.writeAttribute(QStringLiteral("message"), r.why);
-            xml.writeCharacters(r.why);
-            xml.writeEndElement();
-            xml.writeEndElement();
-        }
+        if (Outside(r) && r.stepsDone == 0)
+            OutsideCase(xml, r, QStringLiteral("0 open ") + r.port);
         for (int i = 0; i < int(m_steps.size()); ++i) {
             const StepOutcome *ran = i < int(r.steps.size()) ? &r.steps[size_t(i)] : nullptr;
             xml.writeStartElement(QStringLiteral("testcase"));
@@ -78,13 +99,12 @@ QString JunitReport::Write(const QString &path) const
             if (!ran) {
                 xml.writeEmptyElement(QStringLiteral("skipped"));
             } else if (!ran->ok) {
-                xml.writeStartElement(QStringLiteral("failure"));
-                xml.writeAttribute(QStringLiteral("message"), ran->why);
-                xml.writeCharacters(ran->why);
-                xml.writeEndElement();
+                Failure(xml, ran->why);
             }
             xml.writeEndElement();
         }
+        if (Outside(r) && r.stepsDone > 0)
+            OutsideCase(xml, r, QStringLiteral("%1 record").arg(steps + 1));
         xml.writeEndElement();
     }
     xml.writeEndElement();

@@ -18,8 +18,10 @@ QString PortResult::Summary() const
 {
     if (ok)
         return QStringLiteral("%1 ok, %2 steps, %3 s").arg(port).arg(stepsDone).arg(seconds, 0, 'f', 1);
-    const QString where = failedStep == 0 ? QStringLiteral("at the start")
-                                          : QStringLiteral("at step %1 (%2)").arg(failedStep).arg(stepName);
+    // Outside the steps: before them (the port) or after them (the record).
+    const QString where = failedStep > 0  ? QStringLiteral("at step %1 (%2)").arg(failedStep).arg(stepName)
+                          : stepsDone > 0 ? QStringLiteral("at the end")
+                                          : QStringLiteral("at the start");
     return QStringLiteral("%1 %2 %3: %4").arg(port, stopped ? QStringLiteral("STOPPED") : QStringLiteral("FAILED"), where, why);
 }
 

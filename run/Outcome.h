@@ -32,6 +32,7 @@ struct StepOutcome {
 
 // How the steps went on one port, or on one unit of a station's slot.
 struct PortResult {
+    int index = 0;  // of its --port, from 0
     QString port;   // as the user gave it
     QString device; // the device it led to, empty when none
     QDateTime start;

@@ -68,6 +68,7 @@ PortResult PortRunner::Run()
     QtSerialControl serial(m_ports);
     Attach(serial);
     PortResult result;
+    result.index = m_index;
     result.port = m_name;
     result.start = QDateTime::currentDateTime();
     result.device = m_ports.DevicePath(m_number);
@@ -99,6 +100,7 @@ SlotSummary PortRunner::Station()
     summary.port = m_name;
     while (!Stopped() && (m_options.units == 0 || summary.units < m_options.units)) {
         PortResult result;
+        result.index = m_index;
         result.port = m_name;
         if (!WaitForUnit(result))
             break;
@@ -109,7 +111,8 @@ SlotSummary PortRunner::Station()
         Finish(result, clock);
         ++summary.units;
         ++(result.ok ? summary.ok : result.stopped ? summary.stopped : summary.failed);
-        if (!result.stopped)
+        // The last unit of a batch need not leave before the slot ends.
+        if (!result.stopped && (m_options.units == 0 || summary.units < m_options.units))
             WaitUntilGone(result.device);
         (void)serial.SetPortOpen(false);
     }

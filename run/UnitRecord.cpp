@@ -75,7 +75,13 @@ QString WriteUnitRecord(const QString &folder, const PortResult &result, QString
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    file.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
+    const QByteArray bytes = QJsonDocument(o).toJson(QJsonDocument::Indented);
+    // A short write (a full disk, a size limit) must not leave half a record.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return why;
+    }
     if (!file.commit())
         return file.errorString();
     return {};

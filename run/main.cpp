@@ -38,9 +38,7 @@ int main(int argc, char *argv[])
     std::vector<int> numbers;
     QMap<QString, QString> given; // device key -> the first spelling that led there
     for (int i = 0; !line.exitCode && i < names.size(); ++i) {
-        QString &name = names[i];
-        if (!name.startsWith(QLatin1Char('/')))
-            name = name.toUpper();
+        const QString &name = names[i];
         const kv7::PortChoice choice = kv7::ChoosePort(ports, name);
         numbers.push_back(choice.number);
         const QString key = choice.Key(name);

@@ -3,6 +3,7 @@
 #include "protocol/LogFormat.h"
 #include "protocol/SampleTransfer.h"
 #include "tests/support/EventWait.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/SimLink.h"
 #include "tests/support/TransferBytes.h"
 
@@ -54,17 +55,9 @@ class TestRun : public QObject {
         return sim->Start(m_dir.filePath(QStringLiteral("kv7-ports")), options) ? std::move(sim) : nullptr;
     }
 
-    // kv7-run itself, or `shell` running it as "$0" "$@".
     void StartRun(QProcess &run, const QStringList &args, const QString &shell = {})
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
-        env.remove(QStringLiteral("DISPLAY"));
-        run.setProcessEnvironment(env);
-        if (shell.isEmpty())
-            run.start(QStringLiteral(KV7_RUN_PATH), args);
-        else
-            run.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), shell, QStringLiteral(KV7_RUN_PATH)} + args);
+        test::StartKv7Run(run, m_dir.path(), args, shell);
     }
 
     Outcome Run(const QStringList &args)
@@ -132,6 +125,8 @@ private slots:
         QTest::newRow("missing, spelled twice") << QStringList{"--port", "COM25", "--port", "com025", "version"}
                                                 << "--port COM25 and --port com025 are the same device (COM25)";
         QTest::newRow("accept") << QStringList{"--port", port, "--accept", "", "version"} << "--accept needs";
+        QTest::newRow("expect first") << QStringList{"--port", port, "expect", "KV7"} << "expect: there is no step before it";
+        QTest::newRow("units alone") << QStringList{"--port", port, "--units", "2", "version"} << "it needs --station";
         // A second value would silently win over the first.
         QTest::newRow("speed twice") << QStringList{"--port", port, "--speed", "9600", "--speed=115200", "version"}
                                      << "option '--speed' is given twice";
@@ -206,6 +201,13 @@ private slots:
                                       << "FAILED at step 1 (gain)";
         QTest::newRow("accepted letter") << QStringList{"--status", "P"} << QStringList{"--accept", "P", "battery"} << 0
                                          << "battery: <1>PGB" << "ok, 1 steps";
+        // expect checks what the step before printed.
+        QTest::newRow("expect found") << QStringList{"--gains", "5,64"} << QStringList{"gains", "expect", "5 64 0"} << 0
+                                      << "expect: found \"5 64 0\"" << "ok, 2 steps";
+        QTest::newRow("expect missed") << QStringList{} << QStringList{"version", "expect", "KV7 2.1", "version"} << 1
+                                       << "step 2 (expect) failed: expected \"KV7 2.1\" in what step 1 (version) "
+                                          "printed: <1>RGV <2>KV7-SIM 1.0<4>"
+                                       << "FAILED at step 2 (expect): expected \"KV7 2.1\"";
         // A unit that refuses every block ends the step; the port is back
         // at its speed for the next.
         QTest::newRow("NAKs forever") << QStringList{"--nak-every", "1"} << QStringList{"firmware", "FW"} << 1
