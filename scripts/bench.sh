@@ -8,7 +8,7 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
 for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sample_upload bench_firmware_upload \
-    bench_wire_firmware bench_wire_sample bench_wire_gains bench_run_ports; do
+    bench_wire_firmware bench_wire_sample bench_wire_gains bench_run_ports bench_run_station; do
     echo "== $b"
     build/bench/$b
 done
