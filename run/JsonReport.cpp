@@ -36,7 +36,7 @@ void JsonReport::Started(const PortResult &result)
     Put(result.port, QStringLiteral("start"), o);
 }
 
-void JsonReport::StepEnded(int, const PortResult &result, const StepOutcome &step)
+QJsonObject JsonReport::StepFields(const StepOutcome &step)
 {
     QJsonObject o;
     o.insert(QStringLiteral("step"), step.number);
@@ -45,17 +45,24 @@ void JsonReport::StepEnded(int, const PortResult &result, const StepOutcome &ste
     o.insert(QStringLiteral("ok"), step.ok);
     o.insert(QStringLiteral("seconds"), step.seconds);
     o.insert(QStringLiteral("replies"), QJsonArray::fromStringList(step.replies));
-    if (step.name == QLatin1String("gains") && step.ok) {
+    if (!step.gains.empty() && step.ok) {
         QJsonArray gains;
         for (const int gain : step.gains)
             gains.append(gain);
         o.insert(QStringLiteral("gains"), gains);
     }
+    if (!step.sha256.isEmpty())
+        o.insert(QStringLiteral("sha256"), QString::fromLatin1(step.sha256.toHex()));
     if (!step.ok) {
         o.insert(QStringLiteral("why"), step.why);
         o.insert(QStringLiteral("cause"), CauseName(step.cause));
     }
-    Put(result.port, QStringLiteral("step"), o);
+    return o;
+}
+
+void JsonReport::StepEnded(int, const PortResult &result, const StepOutcome &step)
+{
+    Put(result.port, QStringLiteral("step"), StepFields(step));
 }
 
 void JsonReport::Progress(int index, const QString &port, const QString &, qint64 done, qint64 total,

@@ -28,6 +28,8 @@ public:
 
     // ISO 8601 with milliseconds and the UTC offset.
     static QString Time(const QDateTime &when);
+    // A step as its event and a unit's record tell it.
+    static QJsonObject StepFields(const StepOutcome &step);
 
 private:
     void Put(const QString &port, const QString &event, QJsonObject fields);

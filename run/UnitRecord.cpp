@@ -13,34 +13,6 @@
 
 namespace kv7::run {
 
-namespace {
-
-QJsonObject StepObject(const StepOutcome &step)
-{
-    QJsonObject o;
-    o.insert(QStringLiteral("step"), step.number);
-    o.insert(QStringLiteral("name"), step.name);
-    o.insert(QStringLiteral("args"), QJsonArray::fromStringList(step.args));
-    o.insert(QStringLiteral("ok"), step.ok);
-    o.insert(QStringLiteral("seconds"), step.seconds);
-    o.insert(QStringLiteral("replies"), QJsonArray::fromStringList(step.replies));
-    if (!step.gains.empty()) {
-        QJsonArray gains;
-        for (const int gain : step.gains)
-            gains.append(gain);
-        o.insert(QStringLiteral("gains"), gains);
-    }
-    if (!step.sha256.isEmpty())
-        o.insert(QStringLiteral("sha256"), QString::fromLatin1(step.sha256.toHex()));
-    if (!step.ok) {
-        o.insert(QStringLiteral("why"), step.why);
-        o.insert(QStringLiteral("cause"), CauseName(step.cause));
-    }
-    return o;
-}
-
-} // namespace
-
 QString WriteUnitRecord(const QString &folder, const PortResult &result, QString *path)
 {
     QJsonObject o;
@@ -54,7 +26,7 @@ QString WriteUnitRecord(const QString &folder, const PortResult &result, QString
     o.insert(QStringLiteral("device"), result.device.isEmpty() ? QJsonValue() : QJsonValue(result.device));
     QJsonArray steps;
     for (const StepOutcome &step : result.steps)
-        steps.append(StepObject(step));
+        steps.append(JsonReport::StepFields(step));
     o.insert(QStringLiteral("steps"), steps);
     o.insert(QStringLiteral("ok"), result.ok);
     if (!result.ok) {
