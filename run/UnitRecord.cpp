@@ -50,7 +50,7 @@ QString WriteUnitRecord(const QString &folder, const PortResult &result, QString
     const QByteArray bytes = QJsonDocument(o).toJson(QJsonDocument::Indented);
     // A short write (a full disk, a size limit) must not leave half a record.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString why = file.errorString();
+        QString why = file.errorString();
         file.cancelWriting();
         return why;
     }
