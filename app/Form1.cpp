@@ -110,9 +110,13 @@ void Form1::Form_Load(const QString &port, const QString &speed, const QString &
     // The port asked for, by its name in the list; one that is not there is
     // a failed open, and start-up goes on as without it.
     const int asked = port.isEmpty() ? 0 : cmbCommPort->findText(port, Qt::MatchFixedString);
-    if (asked < 0)
+    if (asked < 0) {
+        // A number whose link a killed kv7-sim left behind says so.
+        const QString absence =
+            port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) ? m_ports.Absence(port.mid(3).toInt()) : QString();
         m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(port),
-                          QStringLiteral("%1 does not exist.").arg(port));
+                          absence.isEmpty() ? QStringLiteral("%1 does not exist.").arg(port) : absence + QLatin1Char('.'));
+    }
     // The log starts with the port and speed about to open, and sees it open.
     if (cmbCommPort->count() > 0)
         (void)m_serial.SetCommPort(cmbCommPort->itemData(std::max(0, asked)).toInt());

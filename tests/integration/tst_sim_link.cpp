@@ -177,6 +177,14 @@ private slots:
         const PortMap map(dir.path(), false);
         QVERIFY(!map.PortExists(5));
         QCOMPARE(map.Absence(5), QStringLiteral("COM5 was left by kv7-sim (process %1), which no longer runs").arg(pid));
+        {
+            // The window asked for that port says the same.
+            test::WindowRig window({});
+            QVERIFY(QFile::link(other.Device(), PortFolder::LinkPath(window.dir.path(), 5)));
+            QVERIFY(test::WriteFile(PortFolder::LinkPath(window.dir.path(), 5) + QStringLiteral(".kv7-sim"), lines.join('\n')));
+            window.form->Form_Load(QStringLiteral("COM5"));
+            QCOMPARE(window.messages.details.value(0), map.Absence(5) + QLatin1Char('.'));
+        }
 
         test::SimProcess next;
         QVERIFY(next.Start(dir.path(), {QStringLiteral("--com"), QStringLiteral("5")}));
