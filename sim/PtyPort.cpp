@@ -103,7 +103,21 @@ void PtyPort::Close()
     m_out.clear();
 }
 
+void PtyPort::SetLatency(int ms)
+{
+    delete m_latency;
+    m_latency = new AdapterLatency(ms, [this](const QByteArray &bytes) { Hand(bytes); }, this);
+}
+
 void PtyPort::Write(const QByteArray &bytes)
+{
+    if (m_latency)
+        m_latency->Push(bytes);
+    else
+        Hand(bytes);
+}
+
+void PtyPort::Hand(const QByteArray &bytes)
 {
     if (m_master < 0)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/AdapterLatency.h"
 #include "sim/LineFormat.h"
 #include "sim/OpenError.h"
 #include "sim/PortLink.h"
@@ -39,6 +40,9 @@ public:
     LineFormat Format() const { return m_format; }
 
     void Write(const QByteArray &bytes);
+    // From now on, what Write gets waits in a USB adapter's latency timer
+    // of `ms` before it reaches the client.
+    void SetLatency(int ms);
     // Bytes Write dropped.
     qint64 Dropped() const { return m_dropped; }
     // While paused nothing is read, so the client's writes back up in the
@@ -52,6 +56,8 @@ signals:
 
 private:
     OpenError OpenTerminal();
+    // To the client, in order, without blocking.
+    void Hand(const QByteArray &bytes);
     void Watch();
     void OnReadable();
     void OnWritable();
@@ -68,6 +74,7 @@ private:
     bool m_readPaused = false;
     QSocketNotifier *m_write = nullptr;
     QTimer *m_poll = nullptr;
+    AdapterLatency *m_latency = nullptr;
 };
 
 } // namespace kv7::sim

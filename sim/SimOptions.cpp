@@ -85,8 +85,9 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
     const QCommandLineOption stallAfterFirst(QStringLiteral("stall-after-first"), QStringLiteral("Boot loader: answer the \"{\" handshake, then nothing more."));
     const QCommandLineOption stream(QStringLiteral("stream"), QStringLiteral("For SECONDS, stream gain and version replies, broken frames and noise at the byte rate of 115200 baud (11520 B/s), between the replies to commands; then print \"stream done FRAMES\"; when stopped it prints \"replies N\", the reply frames it sent."), QStringLiteral("SECONDS"));
     const QCommandLineOption wire(QStringLiteral("wire"), QStringLiteral("Pace the line like a real serial line at the speed and framing the other side set, following its changes (8N1 takes 10 bits a byte: 960 B/s at 9600, 11520 B/s at 115200), both ways at once: what is written to the simulator counts only once it would have crossed, and replies reach the other side at the line's rate. Bytes go over in slices of at most 1 ms of line time, each handed on once its last byte is across. When stopped it prints \"wire in <bytes> bytes <us> us, out ...\" (bytes and line time each way), \"wire late max <us> us, ...\" (how late it handed bytes over against the line's times) and \"wire turnaround <n> replies, total <us> us, max <us> us\" (from the end of each reply to the next byte from the other side)."));
+    const QCommandLineOption latency(QStringLiteral("latency"), QStringLiteral("Behave like a USB serial adapter with a latency timer of MS ms (1-255) on the way to the other side, as an FTDI chip does: what the device sends waits in the adapter until MS ms after the first byte waiting, or goes at once, 62 bytes at a time, when 62 are waiting. With --wire, after the line."), QStringLiteral("MS"));
     p.addOptions({com, folder, status, split, doubled, garbage, silent, gains, verbose, sampleStatus, samples,
-                  rejectLines, image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream, wire});
+                  rejectLines, image, nakEvery, nakEot, badReply, bootSilent, stallAfterFirst, stream, wire, latency});
     if (!p.parse(arguments)) {
         *error = p.errorText();
         return std::nullopt;
@@ -115,6 +116,14 @@ std::optional<SimOptions> SimOptions::Parse(const QStringList &arguments, QStrin
         o.nakEvery = p.value(nakEvery).toInt(&ok);
         if (!ok || o.nakEvery < 1) {
             *error = QStringLiteral("--nak-every needs a number from 1 up");
+            return std::nullopt;
+        }
+    }
+    if (p.isSet(latency)) {
+        bool ok = false;
+        o.latencyMs = p.value(latency).toInt(&ok);
+        if (!ok || o.latencyMs < 1 || o.latencyMs > 255) {
+            *error = QStringLiteral("--latency needs a number of milliseconds from 1 to 255");
             return std::nullopt;
         }
     }

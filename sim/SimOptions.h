@@ -34,6 +34,8 @@ struct SimOptions {
     int streamSeconds = 0;
     // Paced like a real serial line.
     bool wire = false;
+    // A USB adapter's latency timer on the way to the host, in ms; 0: none.
+    int latencyMs = 0;
 
     // Parses the command line; on failure returns nothing and sets `error`.
     // `--help` prints the help and exits.

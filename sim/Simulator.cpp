@@ -44,6 +44,8 @@ Simulator::Simulator(SimOptions options, QObject *parent) : QObject(parent), m_o
         connect(&m_port, &PtyPort::Received, this, &Simulator::OnReceived);
     }
     connect(&m_port, &PtyPort::SpeedChanged, this, [this](int baud) { Log("line " + QByteArray::number(baud)); });
+    if (m_options.latencyMs > 0)
+        m_port.SetLatency(m_options.latencyMs);
 }
 
 OpenError Simulator::Start()

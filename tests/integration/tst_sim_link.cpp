@@ -64,6 +64,26 @@ private slots:
                  qPrintable(QStringLiteral("%1 s for a line time of %2 s").arg(seconds).arg(line)));
     }
 
+    // Behind an adapter's latency timer a short reply waits it out, with a
+    // paced line too.
+    void latencyHoldsReplies_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("pty") << QStringList{"--latency", "150"};
+        QTest::newRow("wire") << QStringList{"--wire", "--latency", "150"};
+    }
+    void latencyHoldsReplies()
+    {
+        QFETCH(QStringList, options);
+        Link link;
+        QVERIFY(link.Start(options));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(link.serial->Output("\x01GV \x04").ok());
+        QVERIFY(test::WaitUntil([&] { return link.form->Text1->Text().contains('\x04'); }, 5000));
+        QVERIFY2(clock.elapsed() >= 150, qPrintable(QString::number(clock.elapsed())));
+    }
+
     // kv7-sim with its output on a pipe, ended every way but SIGKILL: its
     // link and marker go, and short of a fatal signal it exits with 0, even
     // once the reader of its output has gone.

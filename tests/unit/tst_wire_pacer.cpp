@@ -1,3 +1,4 @@
+#include "sim/AdapterLatency.h"
 #include "sim/ByteQueue.h"
 #include "sim/PtyPort.h"
 #include "sim/WireLine.h"
@@ -84,6 +85,48 @@ private slots:
         delayed.Push("c");
         QCOMPARE(sent, QByteArrayList{"a"});
         QTRY_COMPARE(sent, (QByteArrayList{"a", "b", "c"}));
+    }
+
+    // --latency: bytes wait in the adapter until its timer runs out, or go
+    // 62 at a time as soon as that many wait.
+    void adapterHoldsBytes_data()
+    {
+        QTest::addColumn<QList<int>>("pushes");   // sizes pushed at once
+        QTest::addColumn<QList<int>>("atOnce");   // packet sizes handed over during the pushes
+        QTest::addColumn<int>("later");           // what the timer hands over, 0 for nothing
+        QTest::newRow("one byte waits") << QList<int>{1} << QList<int>{} << 1;
+        QTest::newRow("a full packet goes") << QList<int>{62} << QList<int>{62} << 0;
+        QTest::newRow("two packets and a rest") << QList<int>{130} << QList<int>{62, 62} << 6;
+        QTest::newRow("61 then 1") << QList<int>{61, 1} << QList<int>{62} << 0;
+        QTest::newRow("small writes add up") << QList<int>{20, 20, 20, 20} << QList<int>{62} << 18;
+    }
+    void adapterHoldsBytes()
+    {
+        QFETCH(QList<int>, pushes);
+        QFETCH(QList<int>, atOnce);
+        QFETCH(int, later);
+        constexpr int Ms = 40;
+        QList<int> sizes;
+        QByteArray all;
+        AdapterLatency adapter(Ms, [&](const QByteArray &b) {
+            sizes << int(b.size());
+            all += b;
+        });
+        QByteArray pushed;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < pushes.size(); ++i) {
+            const QByteArray bytes(pushes[i], char('a' + i));
+            pushed += bytes;
+            adapter.Push(bytes);
+        }
+        QCOMPARE(sizes, atOnce);
+        if (later > 0) {
+            QTRY_COMPARE(sizes, atOnce + QList<int>{later});
+            QVERIFY(clock.elapsed() >= Ms - 1);
+        }
+        QTest::qWait(2 * Ms);
+        QCOMPARE(all, pushed); // in order, nothing lost or handed over twice
     }
 };
 
