@@ -1,8 +1,10 @@
 // kv7-run sending 64 KiB of firmware to 1, 2, 4 and 8 devices at once, each
 // a `kv7-sim --wire` at 115200: bench_run_ports [KiB], 64 by default. Each
 // run's time against the line's limit and against the 1-device run, and
-// kv7-run's CPU.
+// kv7-run's CPU. With KV7_BENCH_LATENCY=MS, each behind a modelled USB
+// adapter.
 #include "bench/WireFigures.h"
+#include "bench/WireSetup.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TransferBytes.h"
 
@@ -36,6 +38,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const int kib = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 64;
+    const std::optional<bench::WireSetup> setup = bench::WireSetup::FromEnvironment();
+    if (!setup)
+        return 2;
     QTemporaryDir dir;
     const QByteArray image = test::RandomBytes(kib * 1024, 1);
     const QString path = dir.filePath(QStringLiteral("image.bin"));
@@ -46,9 +51,9 @@ int main(int argc, char *argv[])
     const bench::FirmwareLimit limit(image.size());
     const QByteArray padded = test::Padded(image);
 
-    std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire at once "
+    std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire%s at once "
                 "(goal: 8 devices within 1.3x of 1); line's limit %.3f s\n",
-                kib, limit.frames, limit.seconds);
+                kib, limit.frames, setup->Behind().constData(), limit.seconds);
     std::printf("  devices   time s   limit/time   time/1-device   CPU s (of a core)   images equal\n");
     double one = 0;
     bool allEqual = true;
@@ -60,7 +65,7 @@ int main(int argc, char *argv[])
             QFile::remove(received);
             sims.push_back(std::make_unique<test::SimProcess>());
             if (!sims.back()->Start(dir.filePath(QStringLiteral("kv7-ports")),
-                                    {QStringLiteral("--wire"), QStringLiteral("--image"), received})) {
+                                    setup->SimOptions() << QStringLiteral("--image") << received)) {
                 std::fprintf(stderr, "kv7-sim did not start\n");
                 return 1;
             }

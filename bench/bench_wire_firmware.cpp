@@ -1,6 +1,8 @@
 // A firmware upload against `kv7-sim --wire` at 115200 baud, timed against
-// the line's own limit: bench_wire_firmware [KiB], 64 by default.
+// the line's own limit: bench_wire_firmware [KiB], 64 by default. With
+// KV7_BENCH_LATENCY=MS, behind a modelled USB adapter.
 #include "bench/WireFigures.h"
+#include "bench/WireSetup.h"
 #include "tests/support/EventWait.h"
 #include "bench/BenchLog.h"
 #include "tests/support/SimLink.h"
@@ -21,9 +23,12 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
     QApplication app(argc, argv);
     const int kib = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 64;
+    const std::optional<bench::WireSetup> setup = bench::WireSetup::FromEnvironment();
+    if (!setup)
+        return 2;
     test::SimLink link;
     const QString received = link.FilePath(QStringLiteral("received.bin"));
-    if (!link.Start({QStringLiteral("--wire"), QStringLiteral("--image"), received})) {
+    if (!link.Start(setup->SimOptions() << QStringLiteral("--image") << received)) {
         std::fprintf(stderr, "kv7-sim did not start, or its port did not open\n");
         return 1;
     }
@@ -43,8 +48,10 @@ int main(int argc, char *argv[])
     const double bytes = lim.bytes;
     const double limit = lim.seconds;
 
-    std::printf("firmware upload of %d KiB (%d frames) at 115200 against kv7-sim --wire (goal: >= 0.97 of the "
-                "line's limit)\n", kib, frames);
+    // The goal is the window's over a bare line; an adapter's timer only
+    // adds to the time, and the figure shows by how much.
+    std::printf("firmware upload of %d KiB (%d frames) at 115200 against kv7-sim --wire%s%s\n", kib, frames,
+                setup->Behind().constData(), setup->latencyMs == 0 ? " (goal: >= 0.97 of the line's limit)" : "");
     QElapsedTimer clock;
     clock.start();
     link.form->StartUpload();

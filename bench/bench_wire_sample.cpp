@@ -1,8 +1,9 @@
 // "Upload Sample" against `kv7-sim --wire` at 9600 and at 115200 baud:
 // lines a second against the line's limit, and how much of each line's
 // time goes to waiting for the 10 ms reply tick. bench_wire_sample [KiB],
-// 8 by default.
+// 8 by default. With KV7_BENCH_LATENCY=MS, behind a modelled USB adapter.
 #include "bench/WireFigures.h"
+#include "bench/WireSetup.h"
 #include "tests/support/SimLink.h"
 
 #include <QApplication>
@@ -24,11 +25,11 @@ namespace {
 constexpr int LineBytes = 81 + 8;
 constexpr int SelectBytes = 8 + 11;
 
-bool Run(int baud, int kib)
+bool Run(const bench::WireSetup &setup, int baud, int kib)
 {
     test::SimLink link;
     const QString received = link.FilePath(QStringLiteral("received.bin"));
-    if (!link.Start({QStringLiteral("--wire"), QStringLiteral("--samples"), received})) {
+    if (!link.Start(setup.SimOptions() << QStringLiteral("--samples") << received)) {
         std::fprintf(stderr, "kv7-sim did not start, or its port did not open\n");
         return false;
     }
@@ -61,7 +62,8 @@ bool Run(int baud, int kib)
                 static_cast<long long>(arrived), int(link.messages.texts.size()));
     wire.Print();
     if (wire.turnarounds > 0)
-        std::printf("  waiting for the next tick (the turnaround): %.2f ms a line, %.1f%% of each line's time\n",
+        std::printf("  waiting for the next tick%s (the turnaround): %.2f ms a line, %.1f%% of each line's time\n",
+                    setup.latencyMs > 0 ? " and the adapter's timer" : "",
                     double(wire.turnaroundUs) / 1e3 / double(wire.turnarounds),
                     100.0 * double(wire.turnaroundUs) / 1e6 / seconds);
     return true;
@@ -74,6 +76,10 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")).toLocal8Bit());
     QApplication app(argc, argv);
     const int kib = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 8;
-    std::printf("\"Upload Sample\" of %d KiB (%d lines) against kv7-sim --wire\n", kib, kib * 1024 / 32 + 1);
-    return Run(9600, kib) && Run(115200, kib) ? 0 : 1;
+    const std::optional<bench::WireSetup> setup = bench::WireSetup::FromEnvironment();
+    if (!setup)
+        return 2;
+    std::printf("\"Upload Sample\" of %d KiB (%d lines) against kv7-sim --wire%s\n", kib, kib * 1024 / 32 + 1,
+                setup->Behind().constData());
+    return Run(*setup, 9600, kib) && Run(*setup, 115200, kib) ? 0 : 1;
 }
