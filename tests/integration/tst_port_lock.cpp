@@ -5,8 +5,10 @@
 #include "serial/HeldLocks.h"
 #include "serial/PortLock.h"
 #include "serial/PortMap.h"
+#include "serial/PortSharers.h"
 #include "serial/QtSerialControl.h"
 #include "tests/support/FreshPty.h"
+#include "tests/support/SimProcess.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -158,6 +160,25 @@ private slots:
                                                "(process %2).")
                                     .arg(pty.device)
                                     .arg(child));
+    }
+
+    // kv7-sim holds both ends of its pty and is no rival; a process that
+    // opened the device besides it is, until it ends.
+    void otherHoldersOnARealPty()
+    {
+        QTemporaryDir folder;
+        test::SimProcess sim;
+        QVERIFY(sim.Start(folder.path()));
+        QVERIFY(OtherHolders(sim.Device()).isEmpty());
+        QProcess holder;
+        const QString hold = QStringLiteral("exec sleep 30 <\"$0\"");
+        holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), hold, sim.Device()});
+        QVERIFY(holder.waitForStarted());
+        const QString expected = SharedWarning(sim.Device(), {{holder.processId(), QStringLiteral("sleep")}});
+        QTRY_COMPARE(SharedWarning(sim.Device(), OtherHolders(sim.Device())), expected);
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(OtherHolders(sim.Device()).isEmpty());
     }
 
     // However the program ends short of SIGKILL, the lock file goes with it:

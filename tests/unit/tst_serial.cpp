@@ -1,11 +1,13 @@
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
+#include "serial/PortSharers.h"
 #include "serial/QtSerialControl.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialSettings.h"
 #include "serial/SimMarker.h"
 #include "tests/support/FakeSerialControl.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -232,6 +234,63 @@ private slots:
         const double started = double(*start) / double(::sysconf(_SC_CLK_TCK));
         QVERIFY2(started <= up + 0.05 && started > up - 3, qPrintable(QStringLiteral("%1 s, up %2 s").arg(started).arg(up)));
         QVERIFY(!SimMarker::StartTime(pid));
+    }
+
+    // What the user is told of the other holders a fake /proc shows. A
+    // process is "pid comm target...": "self" is our pid, "ptmx:N" a pty
+    // master whose fdinfo gives index N.
+    void otherHoldersAreNamed_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QStringList>("processes");
+        QTest::addColumn<QString>("warning");
+        const QString acm = QStringLiteral("/dev/ttyACM0");
+        const QString pts = QStringLiteral("/dev/pts/7");
+        const QString it = QStringLiteral(": replies may go to it instead.");
+        const QString them = QStringLiteral(": replies may go to them instead.");
+        QTest::newRow("one") << acm << QStringList{"812 ModemManager /dev/null " + acm, "813 bash /dev/null"}
+                             << acm + " is also open in ModemManager (process 812)" + it;
+        QTest::newRow("our own process") << acm << QStringList{"self kv7-test " + acm} << "";
+        // Both orders of the two ends' descriptors.
+        QTest::newRow("the pty's own end")
+            << pts << QStringList{"50 kv7-sim " + pts + " ptmx:7", "55 socat ptmx:7 " + pts, "60 sleep " + pts}
+            << pts + " is also open in sleep (process 60)" + it;
+        QTest::newRow("another pty's master")
+            << pts << QStringList{"50 socat ptmx:3 " + pts, "60 screen " + pts}
+            << pts + " is also open in socat (process 50) and screen (process 60)" + them;
+        QTest::newRow("three, by pid, once each")
+            << acm << QStringList{"1000 minicom " + acm, "900 screen " + acm + ' ' + acm, "812 ModemManager " + acm}
+            << acm + " is also open in ModemManager (process 812), screen (process 900) and minicom (process 1000)" +
+                   them;
+        QTest::newRow("none") << acm << QStringList{"812 ModemManager /dev/ttyACM1"} << "";
+        QTest::newRow("escapes") << "/dev/tty\x1b[2J" << QStringList{"70 \x1b]0;x\x07%2 /dev/tty\x1b[2J"}
+                                 << "/dev/tty<27>[2J is also open in <27>]0;x<7>%2 (process 70)" + it;
+    }
+    void otherHoldersAreNamed()
+    {
+        QFETCH(QString, device);
+        QFETCH(QStringList, processes);
+        QFETCH(QString, warning);
+        QTemporaryDir proc;
+        for (const QString &process : processes) {
+            QStringList fields = process.split(QLatin1Char(' '));
+            if (fields[0] == QLatin1String("self"))
+                fields[0] = QString::number(::getpid());
+            const QDir dir(proc.filePath(fields[0]));
+            QVERIFY(dir.mkpath(QStringLiteral("fd")) && dir.mkpath(QStringLiteral("fdinfo")));
+            QFile comm(dir.filePath(QStringLiteral("comm")));
+            QVERIFY(comm.open(QIODevice::WriteOnly) && comm.write(fields[1].toUtf8() + '\n') > 0);
+            for (int fd = 2; fd < fields.size(); ++fd) {
+                const bool master = fields[fd].startsWith(QLatin1String("ptmx:"));
+                const QString link = dir.filePath(QStringLiteral("fd/%1").arg(fd));
+                QVERIFY(QFile::link(master ? QStringLiteral("/dev/ptmx") : fields[fd], link));
+                QFile info(dir.filePath(QStringLiteral("fdinfo/%1").arg(fd)));
+                QVERIFY(info.open(QIODevice::WriteOnly));
+                const QByteArray index = master ? "tty-index:\t" + fields[fd].mid(5).toUtf8() + '\n' : "";
+                info.write("pos:\t0\nflags:\t02\n" + index);
+            }
+        }
+        QCOMPARE(SharedWarning(device, OtherHolders(device, proc.path())), warning);
     }
 
     void untrustedFolderIsIgnored()
