@@ -22,8 +22,8 @@ bool IsCharDevice(const QString &path)
 
 } // namespace
 
-PortMap::PortMap(QString linkFolder, bool fixedFamilies)
-    : m_linkFolder(std::move(linkFolder)), m_fixedFamilies(fixedFamilies)
+PortMap::PortMap(QString linkFolder, bool fixedFamilies, SystemRoots roots)
+    : m_linkFolder(std::move(linkFolder)), m_fixedFamilies(fixedFamilies), m_roots(std::move(roots))
 {
 }
 
@@ -111,6 +111,7 @@ QString PortMap::FamilyDevice(int n) const
     const QString path = QString::fromLatin1(families[(n - 1) / 32]) + QString::number((n - 1) % 32);
     if (!m_listed) {
         m_listed = true;
+        m_systemPorts.clear();
         for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
             m_systemPorts.insert(info.systemLocation());
     }

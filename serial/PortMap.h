@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QString>
 
+#include "serial/SystemRoots.h"
+
 namespace kv7 {
 
 // Resolves a port number 1..255 to a tty device: a COM<n> link in the port
@@ -11,7 +13,9 @@ namespace kv7 {
 // the system lists the device. Never opens a device.
 class PortMap {
 public:
-    PortMap(QString linkFolder, bool fixedFamilies);
+    PortMap(QString linkFolder, bool fixedFamilies, SystemRoots roots = {});
+
+    const SystemRoots &Roots() const { return m_roots; }
 
     // The device path for port n, links and "." resolved; empty when the
     // port does not exist.
@@ -28,6 +32,9 @@ public:
     // A device given by its path that no number leads to gets the lowest
     // free one, under its own path as name; 0 when all 255 are taken.
     int AddDevice(const QString &path);
+    // Reads the system's port list again: an adapter plugged in since may
+    // have a number now.
+    void Rescan() { m_listed = false; }
 
 private:
     // The COM<n> link when it is ours to follow (a symbolic link of this
@@ -39,6 +46,7 @@ private:
     QMap<int, QString> m_added;
     QString m_linkFolder;
     bool m_fixedFamilies;
+    SystemRoots m_roots;
     // The system's serial port list, read once on first need.
     mutable bool m_listed = false;
     mutable QSet<QString> m_systemPorts;

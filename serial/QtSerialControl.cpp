@@ -4,8 +4,10 @@
 
 #include "serial/HeldLocks.h"
 #include "serial/PortLock.h"
+#include "serial/PortFacts.h"
 #include "serial/PortMap.h"
 #include "serial/PortPermission.h"
+#include "serial/PortSharers.h"
 #include "serial/TerminalOwner.h"
 
 #include <cerrno>
@@ -97,16 +99,23 @@ SerialResult QtSerialControl::OpenDevice(int port, const SerialSettings &setting
             return SerialResult::Fail(QStringLiteral("%1 cannot be opened: %2.").arg(shown, m_port.errorString()));
         }
     }
+    m_device = path;
     m_lockFile = LockFilePath(path);
     HeldLocks::Add(m_lockFile);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // What arrived before this open belongs to an earlier session (a reply
     // to a command sent before a speed change, say).
     m_port.clear(QSerialPort::Input);
+    SetFacts(ReadPortFacts(path, AskLowLatency(int(m_port.handle())), m_ports.Roots()));
     SerialResult applied = ApplySettings(settings);
     if (!applied.ok())
         CloseDevice();
     return applied;
+}
+
+QString QtSerialControl::SharedWith() const
+{
+    return m_port.isOpen() ? SharedWarning(m_device, OtherHolders(m_device)) : QString();
 }
 
 void QtSerialControl::CloseDevice()

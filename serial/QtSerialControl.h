@@ -14,6 +14,8 @@ class QtSerialControl : public SerialControl {
 public:
     explicit QtSerialControl(const PortMap &ports, QObject *parent = nullptr);
     ~QtSerialControl() override;
+
+    QString SharedWith() const override;
     QtSerialControl(const QtSerialControl &) = delete;
     QtSerialControl &operator=(const QtSerialControl &) = delete;
 
@@ -32,6 +34,8 @@ private:
 
     const PortMap &m_ports;
     QSerialPort m_port;
+    // The device open now, canonical.
+    QString m_device;
     // The lock file of the device open now, for HeldLocks.
     QString m_lockFile;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/PortFacts.h"
 #include "serial/SerialResult.h"
 #include "serial/SerialSettings.h"
 
@@ -38,6 +39,12 @@ public:
     // Everything waiting, removed from the receive buffer.
     QByteArray Input();
 
+    // What the system says of the device open now, or open last.
+    const PortFacts &Facts() const { return m_facts; }
+    // The other programs that hold the open device too, in a sentence;
+    // empty when none does. Looked for on demand: it reads all of /proc.
+    virtual QString SharedWith() const { return {}; }
+
 signals:
     // Raised when received bytes are waiting.
     void OnComm();
@@ -54,6 +61,7 @@ signals:
     void SettingsApplied();
 
 protected:
+    void SetFacts(PortFacts facts) { m_facts = std::move(facts); }
     virtual bool IsDeviceOpen() const = 0;
     virtual SerialResult OpenDevice(int port, const SerialSettings &settings) = 0;
     virtual void CloseDevice() = 0;
@@ -65,6 +73,7 @@ protected:
 private:
     int m_commPort = 1;
     SerialSettings m_settings;
+    PortFacts m_facts;
 };
 
 } // namespace kv7

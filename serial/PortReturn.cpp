@@ -1,0 +1,69 @@
+#include "serial/PortReturn.h"
+
+#include "serial/PortMap.h"
+#include "serial/SerialControl.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+namespace kv7 {
+
+PortReturn::PortReturn(SerialControl &serial, PortMap &ports, QObject *parent)
+    : QObject(parent), m_serial(serial), m_ports(ports), m_poll(new QTimer(this))
+{
+    m_poll->setInterval(PollMs);
+    connect(m_poll, &QTimer::timeout, this, &PortReturn::Try);
+    connect(&serial, &SerialControl::PortLost, this, &PortReturn::Lost);
+    // Whoever opened a port, there is nothing left to wait for.
+    connect(&serial, &SerialControl::Opened, m_poll, &QTimer::stop);
+}
+
+void PortReturn::SetEnabled(bool on)
+{
+    m_enabled = on;
+    if (!on)
+        m_poll->stop();
+}
+
+bool PortReturn::Watching() const
+{
+    return m_poll->isActive();
+}
+
+void PortReturn::Lost()
+{
+    if (!m_enabled)
+        return;
+    m_number = m_serial.CommPort();
+    m_stableName = m_serial.Facts().stableName;
+    m_poll->start();
+}
+
+int PortReturn::ReturnedNumber()
+{
+    if (!m_stableName.isEmpty()) {
+        // An adapter often comes back under another ttyUSB number.
+        const QString device = QFileInfo(m_stableName).canonicalFilePath();
+        if (device.isEmpty())
+            return 0;
+        m_ports.Rescan();
+        const int n = m_ports.NumberOf(device);
+        return n > 0 ? n : m_ports.AddDevice(m_stableName);
+    }
+    // Tried only once there: opening checks who else holds the device,
+    // which is no cost to pay four times a second.
+    const QString device = m_ports.DevicePath(m_number);
+    return !device.isEmpty() && QFileInfo::exists(device) ? m_number : 0;
+}
+
+void PortReturn::Try()
+{
+    if (m_serial.PortOpen())
+        return m_poll->stop();
+    const int n = ReturnedNumber();
+    if (n == 0 || !m_serial.SetCommPort(n).ok() || !m_serial.SetPortOpen(true).ok())
+        return; // still away, or not ready yet: the next try
+    emit Back(n);
+}
+
+} // namespace kv7
