@@ -11,7 +11,9 @@
 #include "firmware/FirmwareUpload.h"
 #include "gains/GainPanel.h"
 #include "gains/GainSlider.h"
+#include "serial/PortChoice.h"
 #include "serial/PortMap.h"
+#include "serial/PortReturn.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialSettings.h"
 #include "protocol/Dump.h"
@@ -25,6 +27,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
@@ -33,7 +36,19 @@
 
 namespace kv7 {
 
-Form1::Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
+namespace {
+
+// The user's choice outlives the window.
+QSettings Preferences()
+{
+    return QSettings(QStringLiteral("kv7-test"), QStringLiteral("kv7-test"));
+}
+
+const char *const ReconnectKey = "port/reconnect";
+
+} // namespace
+
+Form1::Form1(SerialControl &serial, PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
              QWidget *parent)
     : QWidget(parent), m_serial(serial), m_ports(ports), m_record(std::make_unique<SessionRecorder>(serial, ports)),
       m_logged(std::make_unique<LoggedMessageBoxes>(messages, *m_record)), m_messages(*m_logged), m_dialogs(dialogs)
@@ -64,6 +79,8 @@ void Form1::CreateCollaborators()
                                 return SendFrame(f);
                             },
                             this);
+    m_return = new PortReturn(m_serial, m_ports, this);
+    SetReconnecting(Preferences().value(QLatin1String(ReconnectKey), true).toBool());
 }
 
 void Form1::ConnectControls()
@@ -85,6 +102,11 @@ void Form1::ConnectControls()
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(Text1, &TerminalPane::SaveAsRequested, this, &Form1::Text1_SaveAs);
     connect(Text1, &TerminalPane::LogToFileRequested, this, &Form1::Text1_LogToFile);
+    connect(Text1, &TerminalPane::ReconnectToggled, this, [this](bool on) {
+        SetReconnecting(on);
+        Preferences().setValue(QLatin1String(ReconnectKey), on);
+    });
+    connect(m_return, &PortReturn::Back, this, &Form1::PortBack);
     // Queued: a write can fail inside the reply timer's tick, where no
     // message box may open.
     connect(m_record.get(), &SessionRecorder::Failed, this,
@@ -110,13 +132,8 @@ void Form1::Form_Load(const QString &port, const QString &speed, const QString &
     // The port asked for, by its name in the list; one that is not there is
     // a failed open, and start-up goes on as without it.
     const int asked = port.isEmpty() ? 0 : cmbCommPort->findText(port, Qt::MatchFixedString);
-    if (asked < 0) {
-        // A number whose link a killed kv7-sim left behind says so.
-        const QString absence =
-            port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) ? m_ports.Absence(port.mid(3).toInt()) : QString();
-        m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(port),
-                          absence.isEmpty() ? QStringLiteral("%1 does not exist.").arg(port) : absence + QLatin1Char('.'));
-    }
+    if (asked < 0)
+        m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(port), ChoosePort(m_ports, port).why);
     // The log starts with the port and speed about to open, and sees it open.
     if (cmbCommPort->count() > 0)
         (void)m_serial.SetCommPort(cmbCommPort->itemData(std::max(0, asked)).toInt());
@@ -155,21 +172,62 @@ void Form1::SelectSpeed(int index)
 void Form1::UpdatePortToolTip()
 {
     const QVariant data = cmbCommPort->currentData();
-    QString tip = data.isValid() ? m_ports.DevicePath(data.toInt()) : QString();
-    if (m_lostPort != 0 && data.toInt() == m_lostPort)
-        tip = QStringLiteral("%1 was lost. %2").arg(m_ports.Name(m_lostPort), CarryOn());
-    cmbCommPort->setToolTip(tip);
+    const int shown = data.toInt();
+    QStringList tip;
+    if (data.isValid())
+        tip << m_ports.DevicePath(shown);
+    if (m_lostPort != 0 && shown == m_lostPort) {
+        tip = QStringList{QStringLiteral("%1 was lost. %2").arg(m_ports.Name(m_lostPort), CarryOn())};
+    } else if (m_serial.PortOpen() && shown == m_serial.CommPort()) {
+        const PortFacts &facts = m_serial.Facts();
+        if (!facts.stableName.isEmpty())
+            tip << facts.stableName;
+        if (const QString advice = facts.LatencyAdvice(m_ports.Name(shown)); !advice.isEmpty())
+            tip << advice;
+        if (m_backAt.isValid())
+            tip << QStringLiteral("Reconnected by itself at %1, when the device came back.")
+                       .arg(m_backAt.toString(QStringLiteral("HH:mm:ss")));
+    }
+    cmbCommPort->setToolTip(tip.join(QLatin1Char('\n')));
 }
 
 QString Form1::CarryOn() const
 {
-    return QStringLiteral("Choose %1 in the port list when the device is back.").arg(m_ports.Name(m_lostPort));
+    const QString name = m_ports.Name(m_lostPort);
+    if (m_return->Enabled())
+        return QStringLiteral("It opens again by itself when the device is back, or choose another port in the port list.");
+    return QStringLiteral("Choose %1 in the port list when the device is back.").arg(name);
 }
 
 void Form1::Opened()
 {
     m_lostPort = 0;
+    m_backAt = QTime();
     UpdatePortToolTip();
+    // Two readers share one stream: replies would vanish into the other.
+    if (const QString shared = m_serial.SharedWith(); !shared.isEmpty())
+        m_messages.Inform(shared);
+}
+
+void Form1::PortBack(int number)
+{
+    int index = cmbCommPort->findData(number);
+    if (index < 0) {
+        // Back under another number: the list shows where it is now.
+        cmbCommPort->addItem(m_ports.Name(number), number);
+        index = cmbCommPort->count() - 1;
+    }
+    Note(QStringLiteral("port back: %1 %2").arg(m_ports.Name(number), m_ports.DevicePath(number)));
+    cmbCommPort->setCurrentIndex(index);
+    Opened();
+    m_backAt = QTime::currentTime();
+    UpdatePortToolTip();
+}
+
+void Form1::SetReconnecting(bool on)
+{
+    m_return->SetEnabled(on);
+    Text1->SetReconnecting(on);
 }
 
 void Form1::ReportOpenError(int port, const QString &why)

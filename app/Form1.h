@@ -7,6 +7,7 @@
 #include "protocol/RxBuffer.h"
 
 #include <QByteArray>
+#include <QTime>
 #include <QWidget>
 
 #include <array>
@@ -28,6 +29,7 @@ struct FileRequest;
 class FirmwareUpload;
 class MessageBoxes;
 class PortMap;
+class PortReturn;
 class RealProgressBar;
 class SampleUpload;
 class SerialControl;
@@ -44,7 +46,7 @@ class TerminalPane;
 class Form1 : public QWidget, private UploadHost {
     Q_OBJECT
 public:
-    Form1(SerialControl &serial, const PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
+    Form1(SerialControl &serial, PortMap &ports, MessageBoxes &messages, FileDialogs &dialogs,
           QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -172,6 +174,9 @@ private:
     QString CarryOn() const;
     // A port has opened: whatever was lost is back.
     void Opened();
+    // The lost port opened again by itself.
+    void PortBack(int number);
+    void SetReconnecting(bool on);
     void ShowReply(const QByteArray &frame);
     void ReportOpenError(int port, const QString &why);
     // The caption and the pane's menu say whether a log runs.
@@ -180,7 +185,7 @@ private:
     static QString WindowCaption() { return QStringLiteral("KV7 Test 1.0"); }
 
     SerialControl &m_serial;
-    const PortMap &m_ports;
+    PortMap &m_ports;
     std::unique_ptr<SessionRecorder> m_record;
     // Every message the user is shown also goes to the session log.
     std::unique_ptr<LoggedMessageBoxes> m_logged;
@@ -193,6 +198,10 @@ private:
     FailurePolicy m_failures;
     // The port that went away by itself, until a port opens again.
     int m_lostPort = 0;
+    // Opens the lost port again when its device is back.
+    PortReturn *m_return = nullptr;
+    // When it last came back, for the port list's tooltip.
+    QTime m_backAt;
     GainPanel *m_gains = nullptr;
     FirmwareUpload *m_firmware = nullptr;
     SampleUpload *m_sample = nullptr;

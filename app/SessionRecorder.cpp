@@ -13,7 +13,7 @@ SessionRecorder::SessionRecorder(SerialControl &serial, const PortMap &ports, QO
     m_log.onFailure = [this](const QString &path, const QString &why) { emit Failed(path, why); };
     connect(&serial, &SerialControl::Wrote, this, [this](const QByteArray &bytes) { m_log.Sent(bytes); });
     connect(&serial, &SerialControl::Read, this, [this](const QByteArray &bytes) { m_log.Received(bytes); });
-    connect(&serial, &SerialControl::Opened, this, [this] { Note(Port() + QStringLiteral(" opened")); });
+    connect(&serial, &SerialControl::Opened, this, [this] { Note(Port() + QStringLiteral(" opened") + m_serial.Facts().AfterOpened()); });
     connect(&serial, &SerialControl::Closed, this,
             [this] { Note(m_ports.Name(m_serial.CommPort()) + QStringLiteral(" closed")); });
     connect(&serial, &SerialControl::SettingsApplied, this, [this] { Note(Port() + QStringLiteral(" set")); });

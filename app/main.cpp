@@ -36,12 +36,12 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("kv7-test"), QIcon(QStringLiteral(":/kv7-test.svg"))));
 
-    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
-    // A device asked for by its path is listed under the number that leads
-    // to it, or else under its path.
+    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true, kv7::SystemRoots::FromEnvironment());
+    // A device asked for by its path or stable name is listed under the
+    // number that leads to it, or else under its path.
     QString port = QString::fromLocal8Bit(line.options.port.c_str());
-    if (port.startsWith(QLatin1Char('/'))) {
-        if (const kv7::PortChoice choice = kv7::ChoosePort(ports, port); choice.number > 0)
+    if (!port.isEmpty()) {
+        if (const kv7::PortChoice choice = kv7::ChoosePort(ports, port); !choice.device.isEmpty())
             port = ports.Name(choice.number);
     }
     kv7::QtSerialControl serial(ports);

@@ -27,7 +27,7 @@ void Run(const char *name, const QString &folder, bool families)
     std::vector<double> ms;
     int listed = 0;
     for (int i = 0; i < 7; ++i) {
-        const PortMap map(folder, families); // fresh, so the system port list is read each time
+        PortMap map(folder, families); // fresh, so the system port list is read each time
         test::FakeSerialControl serial;
         test::RecordingMessageBoxes messages;
         test::RecordingFileDialogs dialogs;

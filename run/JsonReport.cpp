@@ -88,6 +88,8 @@ void JsonReport::Ended(const PortResult &result)
 {
     QJsonObject o;
     o.insert(QStringLiteral("ok"), result.ok);
+    if (!result.stableName.isEmpty())
+        o.insert(QStringLiteral("stable_name"), result.stableName);
     o.insert(QStringLiteral("steps"), result.stepsDone);
     o.insert(QStringLiteral("seconds"), result.seconds);
     if (!result.ok) {

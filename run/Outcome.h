@@ -35,6 +35,7 @@ struct PortResult {
     int index = 0;  // of its --port, from 0
     QString port;   // as the user gave it
     QString device; // the device it led to, empty when none
+    QString stableName; // its /dev/serial/by-id (or by-path) link, empty when none
     QDateTime start;
     QDateTime end;
     int stepsDone = 0;

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kv7::run {
 
@@ -55,7 +56,8 @@ void PortRunner::Attach(SerialControl &serial)
     QObject::connect(&serial, &SerialControl::Wrote, [this](const QByteArray &b) { m_log->Sent(m_name, b); });
     QObject::connect(&serial, &SerialControl::Read, [this](const QByteArray &b) { m_log->Received(m_name, b); });
     QObject::connect(&serial, &SerialControl::Opened, [this] {
-        Note(QStringLiteral("opened %1 at %2").arg(m_ports.DevicePath(m_number), m_serial->Settings()));
+        Note(QStringLiteral("opened %1 at %2").arg(m_ports.DevicePath(m_number), m_serial->Settings()) +
+             m_serial->Facts().AfterOpened());
     });
     QObject::connect(&serial, &SerialControl::Closed, [this] { Note(QStringLiteral("closed")); });
     QObject::connect(&serial, &SerialControl::PortLost, [this](const QString &why) { Note(QStringLiteral("lost: ") + why); });
@@ -73,7 +75,7 @@ PortResult PortRunner::Run()
     result.start = QDateTime::currentDateTime();
     result.device = m_ports.DevicePath(m_number);
     m_report.Started(result);
-    SerialResult opened = m_number == 0 ? SerialResult::Fail(QStringLiteral("%1 does not exist.").arg(m_name))
+    SerialResult opened = m_number == 0 ? SerialResult::Fail(ChoosePort(m_ports, m_name).why)
                                         : serial.SetCommPort(m_number);
     if (opened.ok())
         opened = serial.SetSettings(m_options.speed);
@@ -166,9 +168,33 @@ void PortRunner::WaitUntilGone(const QString &device)
     }
 }
 
+bool PortRunner::PortFit(PortResult &result)
+{
+    const PortFacts &facts = m_serial->Facts();
+    result.stableName = facts.stableName;
+    const QString advice = facts.LatencyAdvice(m_name);
+    if (!advice.isEmpty() && !std::exchange(m_latencyTold, true))
+        m_console.Failure(QStringLiteral("kv7-run: warning: ") + advice);
+    const QString shared = m_serial->SharedWith();
+    if (shared.isEmpty())
+        return true;
+    Note(shared);
+    if (m_options.shared)
+        return true;
+    // Replies would go to whichever reader takes them first.
+    result.why = QStringLiteral("cannot use the port: %1 Give --shared to run on it anyway.").arg(shared);
+    result.cause = Cause::Port;
+    m_console.Failure(QStringLiteral("kv7-run: %1: %2").arg(m_name, result.why));
+    return false;
+}
+
 void PortRunner::RunSteps(PortResult &result)
 {
     const std::vector<Step> &steps = m_options.steps;
+    if (!PortFit(result)) {
+        result.ok = false;
+        return;
+    }
     m_lastPrinted.clear();
     m_rx = RxBuffer();
     for (size_t i = 0; i < steps.size(); ++i) {

@@ -42,6 +42,9 @@ public:
 private:
     // The open port through its whole run: steps, record, verdict.
     void RunSteps(PortResult &result);
+    // Whether the port just opened may be used: warns of a slow adapter
+    // (once), and refuses one that another program holds unless --shared.
+    bool PortFit(PortResult &result);
     void Finish(PortResult &result, const QElapsedTimer &clock);
     bool RunStep(const Step &step, StepOutcome &out);
     bool Frames(const Step &step, StepOutcome &out);
@@ -83,6 +86,8 @@ private:
     // The step before's printed output, for expect.
     QString m_lastPrinted;
     QString m_lastStep;
+    // The slow adapter was warned of: once a port, not once a unit.
+    bool m_latencyTold = false;
 };
 
 } // namespace kv7::run

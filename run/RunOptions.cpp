@@ -22,8 +22,10 @@ const char *const HelpText =
     "Runs the steps, in order, on every port at the same time, and prints each\n"
     "step's result and one result line per port.\n"
     "\n"
-    "  --port PORT   COM1 to COM255 as kv7-test lists them, or a device such as\n"
-    "                /dev/ttyUSB0; give it once for each device\n"
+    "  --port PORT   COM1 to COM255 as kv7-test lists them, a device such as\n"
+    "                /dev/ttyUSB0 or /dev/serial/by-id/..., or by-id:SERIAL or\n"
+    "                by-path:PATH (a link in /dev/serial/by-id or by-path whose\n"
+    "                name is or holds it); give it once for each device\n"
     "  --speed BAUD  300, 1200, 9600 (the default), 19200, 57600 or 115200\n"
     "  --log FILE    appends a log of the session, both directions, each entry\n"
     "                with its port, to FILE\n"
@@ -37,6 +39,8 @@ const char *const HelpText =
     "  --station     each port is a slot: waits for a unit, runs the steps,\n"
     "                waits for it to go, and again, until SIGINT or SIGTERM\n"
     "  --units N     with --station: a slot ends after N units\n"
+    "  --shared      runs on a port that another program also holds open\n"
+    "                (without it, such a port fails at its start)\n"
     "  --help        print this text and exit\n"
     "  --version     print the version and exit\n"
     "\n"
@@ -190,7 +194,8 @@ bool PortName(const QString &name)
 {
     static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,3})$"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = com.match(name);
-    return name.startsWith(QLatin1Char('/')) || (m.hasMatch() && Number(m.captured(1), 1, 255));
+    return name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("by-id:")) ||
+           name.startsWith(QLatin1String("by-path:")) || (m.hasMatch() && Number(m.captured(1), 1, 255));
 }
 
 } // namespace
@@ -220,12 +225,12 @@ RunLine ParseRunLine(const QStringList &args)
         if (!optionsEnd && arg.startsWith(QLatin1String("--"))) {
             const qsizetype eq = arg.indexOf(QLatin1Char('='));
             const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
-            static const QStringList flags = {QStringLiteral("json"), QStringLiteral("station")};
+            static const QStringList flags = {QStringLiteral("json"), QStringLiteral("station"), QStringLiteral("shared")};
             if (flags.contains(name) && eq < 0) {
                 if (given.contains(name))
                     return UsageError(QStringLiteral("option '--%1' is given twice").arg(name));
                 given.append(name);
-                (name == QLatin1String("json") ? o.json : o.station) = true;
+                (name == QLatin1String("json") ? o.json : name == QLatin1String("station") ? o.station : o.shared) = true;
                 continue;
             }
             static const QStringList known = {QStringLiteral("port"),   QStringLiteral("speed"),    QStringLiteral("log"),
@@ -288,7 +293,7 @@ RunLine ParseRunLine(const QStringList &args)
         return UsageError(QStringLiteral("no --port given"));
     for (int i = 0; i < o.ports.size(); ++i) {
         if (!PortName(o.ports[i]))
-            return UsageError(QStringLiteral("'%1' is not a port: COM1 to COM255 or a device path").arg(o.ports[i]));
+            return UsageError(QStringLiteral("'%1' is not a port: COM1 to COM255, a device path, by-id:SERIAL or by-path:PATH").arg(o.ports[i]));
         for (int j = 0; j < i; ++j)
             if (o.ports[j].compare(o.ports[i], o.ports[i].startsWith(QLatin1Char('/')) ? Qt::CaseSensitive
                                                                                        : Qt::CaseInsensitive) == 0)

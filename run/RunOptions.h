@@ -43,6 +43,8 @@ struct RunOptions {
     // waits for it to go; `units` (0: no end) stops a slot after that many.
     bool station = false;
     int units = 0;
+    // A port another program also holds open runs anyway.
+    bool shared = false;
     std::vector<Step> steps;
 };
 

@@ -24,6 +24,8 @@ QString WriteUnitRecord(const QString &folder, const PortResult &result, QString
     o.insert(QStringLiteral("end"), JsonReport::Time(result.end));
     o.insert(QStringLiteral("port"), result.port);
     o.insert(QStringLiteral("device"), result.device.isEmpty() ? QJsonValue() : QJsonValue(result.device));
+    // The adapter itself, whatever ttyUSB number it had today.
+    o.insert(QStringLiteral("stable_name"), result.stableName.isEmpty() ? QJsonValue() : QJsonValue(result.stableName));
     QJsonArray steps;
     for (const StepOutcome &step : result.steps)
         steps.append(JsonReport::StepFields(step));

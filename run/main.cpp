@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
 {
     kv7::EnsureStandardStreams();
     QCoreApplication app(argc, argv);
-    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true);
+    kv7::PortMap ports(kv7::PortFolder::DefaultPath(), true, kv7::SystemRoots::FromEnvironment());
     kv7::run::RunLine line = kv7::run::ParseRunLine(QCoreApplication::arguments().mid(1));
     // Each port resolved to its device before anything is sent; a port that
     // does not exist (number 0) fails at its start, and the others run.

@@ -500,6 +500,9 @@ QMenu *TerminalPane::CreateContextMenu()
     QAction *log = menu->addAction(tr("&Log to File…"), this, &TerminalPane::LogToFileRequested);
     log->setCheckable(true);
     log->setChecked(m_logging);
+    QAction *back = menu->addAction(tr("Reconnect &When the Port Is Back"), this, &TerminalPane::ReconnectToggled);
+    back->setCheckable(true);
+    back->setChecked(m_reconnecting);
     return menu;
 }
 

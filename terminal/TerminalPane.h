@@ -42,6 +42,8 @@ public:
     QMenu *CreateContextMenu();
     // Whether the owner keeps a session log: the menu's check item shows it.
     void SetLogging(bool on) { m_logging = on; }
+    // The menu's check item for opening a lost port again when it is back.
+    void SetReconnecting(bool on) { m_reconnecting = on; }
 
     // One character cell in device pixels, at the ratio the pane is shown at.
     QSize CellSize() const;
@@ -65,6 +67,7 @@ signals:
     void SaveAsRequested();
     // "Log to File…" was chosen; the owner stops its log or starts one.
     void LogToFileRequested();
+    void ReconnectToggled(bool on);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -106,6 +109,7 @@ private:
     mutable GlyphAtlas m_selected;
     bool m_followEnd = false;
     bool m_logging = false;
+    bool m_reconnecting = false;
     int m_zoom = 0;
     // The wheel's turn with Ctrl held not yet a whole step: a notch is 120,
     // a touchpad sends less at a time.

@@ -30,6 +30,9 @@ public:
     int failWritesFrom = -1;  // writes from this count on fail, as on a closed port
     int loseAtWrite = -1;     // this write finds the port gone, as an unplugged adapter does
     std::function<void(const QByteArray &)> onWrite;
+    QString sharedWith;       // what another program holding the port would make it say
+
+    QString SharedWith() const override { return m_open ? sharedWith : QString(); }
 
     // Queues bytes as received and raises the receive event.
     void Feed(const QByteArray &bytes);

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -53,6 +54,8 @@ struct RigBase {
 protected:
     void MakeWindow(SerialControl &serial)
     {
+        // The window's remembered choices go to a test folder, not the user's.
+        QStandardPaths::setTestModeEnabled(true);
         form = std::make_unique<Form1>(serial, *map, messages, dialogs);
         form->ExitProgram = [this](int code) { exitCode = code; };
     }

@@ -342,7 +342,7 @@ private slots:
         rig.form->Form_Load();
         rig.serial.loseAtWrite = 0;
         rig.form->Command1_Click(Buttons::GetVersion);
-        const QString carryOn = QStringLiteral("Choose COM1 in the port list when the device is back.");
+        const QString carryOn = QStringLiteral("It opens again by itself when the device is back, or choose another port in the port list.");
         QCOMPARE(rig.messages.texts, QStringList{"The connection to COM1 was lost."});
         QCOMPARE(rig.messages.details, QStringList{carryOn});
         QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("was lost")));

@@ -68,7 +68,7 @@ private slots:
             "> <1>GV <4>",
             "< <1>RGV <2>1.0<60><233><4>",
             "* COM1 lost: input/output error",
-            "* message: The connection to COM1 was lost. | Choose COM1 in the port list when the device is back.",
+            "* message: The connection to COM1 was lost. | It opens again by itself when the device is back, or choose another port in the port list.",
             "* log stopped",
         }));
         QVERIFY(entries.value(0).startsWith(QStringLiteral("* log started by KV7 Test ")));
