@@ -15,7 +15,10 @@ PortReturn::PortReturn(SerialControl &serial, PortMap &ports, QObject *parent)
     connect(m_poll, &QTimer::timeout, this, &PortReturn::Try);
     connect(&serial, &SerialControl::PortLost, this, &PortReturn::Lost);
     // Whoever opened a port, there is nothing left to wait for.
-    connect(&serial, &SerialControl::Opened, m_poll, &QTimer::stop);
+    connect(&serial, &SerialControl::Opened, this, [this] {
+        m_number = 0;
+        m_poll->stop();
+    });
 }
 
 void PortReturn::SetEnabled(bool on)
@@ -23,6 +26,8 @@ void PortReturn::SetEnabled(bool on)
     m_enabled = on;
     if (!on)
         m_poll->stop();
+    else if (m_number != 0)
+        m_poll->start(); // turned on while the port is away
 }
 
 bool PortReturn::Watching() const
@@ -32,11 +37,10 @@ bool PortReturn::Watching() const
 
 void PortReturn::Lost()
 {
-    if (!m_enabled)
-        return;
     m_number = m_serial.CommPort();
     m_stableName = m_serial.Facts().stableName;
-    m_poll->start();
+    if (m_enabled)
+        m_poll->start();
 }
 
 int PortReturn::ReturnedNumber()
@@ -50,8 +54,8 @@ int PortReturn::ReturnedNumber()
         const int n = m_ports.NumberOf(device);
         return n > 0 ? n : m_ports.AddDevice(m_stableName);
     }
-    // Tried only once there: opening checks who else holds the device,
-    // which is no cost to pay four times a second.
+    // Only a device that is there is tried: an open looks through /proc
+    // for the terminal's owner, too dear four times a second.
     const QString device = m_ports.DevicePath(m_number);
     return !device.isEmpty() && QFileInfo::exists(device) ? m_number : 0;
 }
@@ -60,10 +64,15 @@ void PortReturn::Try()
 {
     if (m_serial.PortOpen())
         return m_poll->stop();
+    const int lost = m_number;
     const int n = ReturnedNumber();
-    if (n == 0 || !m_serial.SetCommPort(n).ok() || !m_serial.SetPortOpen(true).ok())
-        return; // still away, or not ready yet: the next try
-    emit Back(n);
+    if (n != 0 && m_serial.SetCommPort(n).ok() && m_serial.SetPortOpen(true).ok()) {
+        emit Back(n);
+        return;
+    }
+    // Still away, or not ready yet: the next try. Meanwhile the control
+    // names the lost port, as the window's list does.
+    (void)m_serial.SetCommPort(lost);
 }
 
 } // namespace kv7

@@ -22,7 +22,7 @@ public:
 
     PortReturn(SerialControl &serial, PortMap &ports, QObject *parent = nullptr);
 
-    // Off ends a watch under way; on watches from the next loss.
+    // Off ends a watch under way; on starts one for a port away now.
     void SetEnabled(bool on);
     bool Enabled() const { return m_enabled; }
     bool Watching() const;
@@ -41,7 +41,7 @@ private:
     PortMap &m_ports;
     QTimer *m_poll;
     bool m_enabled = true;
-    int m_number = 0;
+    int m_number = 0; // the port away now; 0 when none is
     QString m_stableName;
 };
 

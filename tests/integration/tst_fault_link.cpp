@@ -88,6 +88,31 @@ private slots:
         QCOMPARE(link.messages.texts.size(), 1);
     }
 
+    // An adapter back under another number is followed by its stable name,
+    // and the port list shows where it is now.
+    void adapterBackUnderAnotherNumberIsFollowed()
+    {
+        SimLink link;
+        QTemporaryDir names;
+        QVERIFY(QDir(names.path()).mkpath(QStringLiteral("by-id")));
+        const QString stable = names.filePath(QStringLiteral("by-id/usb-KV7_A5-if00"));
+        link.roots.serialNames = names.path();
+        QVERIFY(link.sim.Start(link.dir.path(), {QStringLiteral("--com"), QStringLiteral("1")}));
+        QVERIFY(QFile::link(link.sim.Device(), stable));
+        QVERIFY(link.Open());
+        QCOMPARE(link.serial->Facts().stableName, stable);
+        link.sim.Stop();
+        QVERIFY(test::WaitUntil([&] { return !link.messages.texts.isEmpty(); }, 5000));
+        QVERIFY(QFile::remove(stable));
+        QVERIFY(link.sim.Start(link.dir.path(), {QStringLiteral("--com"), QStringLiteral("2")}));
+        QVERIFY(QFile::link(link.sim.Device(), stable));
+        QVERIFY(test::WaitUntil([&] { return link.serial->PortOpen(); }, 1500));
+        QCOMPARE(link.form->cmbCommPort->currentText(), QStringLiteral("COM2"));
+        link.form->Command1_Click(Buttons::GetVersion);
+        QVERIFY(test::WaitUntil([&] { return link.form->Text2->text().contains(QStringLiteral("KV7-SIM")); }, 5000));
+        QCOMPARE(link.messages.texts.size(), 1);
+    }
+
     void closingTheWindowEndsLongOperationsAtOnce_data()
     {
         QTest::addColumn<QByteArray>("operation");

@@ -16,6 +16,7 @@ SerialResult FakeSerialControl::OpenDevice(int port, const SerialSettings &setti
     if (refusedSpeeds.contains(settings.baud))
         return SerialResult::Fail(QStringLiteral("settings %1 refused").arg(settings.ToText()));
     m_open = true;
+    SetFacts(factsOnOpen);
     opens.append({port, settings.ToText()});
     return SerialResult::Ok();
 }

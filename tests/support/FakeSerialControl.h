@@ -30,6 +30,7 @@ public:
     int failWritesFrom = -1;  // writes from this count on fail, as on a closed port
     int loseAtWrite = -1;     // this write finds the port gone, as an unplugged adapter does
     std::function<void(const QByteArray &)> onWrite;
+    PortFacts factsOnOpen;    // what each open learns of the port
     QString sharedWith;       // what another program holding the port would make it say
 
     QString SharedWith() const override { return m_open ? sharedWith : QString(); }

@@ -22,7 +22,7 @@ struct SimLink : RigBase {
     bool Open()
     {
         form.reset();
-        map = std::make_unique<PortMap>(dir.path(), false);
+        map = std::make_unique<PortMap>(dir.path(), false, roots);
         serial = std::make_unique<QtSerialControl>(*map);
         MakeWindow(*serial);
         form->Form_Load();
@@ -31,6 +31,7 @@ struct SimLink : RigBase {
 
     SimProcess sim;
     std::unique_ptr<QtSerialControl> serial;
+    SystemRoots roots; // a test's fake /dev/serial, say
 };
 
 } // namespace kv7::test

@@ -1,3 +1,5 @@
+#include "serial/PortChoice.h"
+#include "serial/PortFacts.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
 #include "serial/PortSharers.h"
@@ -25,6 +27,33 @@ private:
     static void Link(const QString &folder, int n, const QString &target)
     {
         QVERIFY(QFile::link(target, PortFolder::LinkPath(folder, n)));
+    }
+
+    // A fake system under `root`: the devices dev/ttyUSB0 and dev/ttyUSB1
+    // (plain files), udev's links in serial/by-id and serial/by-path, and
+    // sysfs's class/tty/ttyUSB0/device with its driver and latency timer.
+    static SystemRoots FakeSystem(const QDir &root, const QString &driver, const QByteArray &timer)
+    {
+        const SystemRoots roots{root.filePath(QStringLiteral("sys")), root.filePath(QStringLiteral("serial"))};
+        const QDir deviceDir(roots.sys + QStringLiteral("/class/tty/ttyUSB0/device"));
+        for (const char *path : {"dev", "serial/by-id", "serial/by-path", "sys/class/tty/ttyUSB0/device", "sys/drivers"})
+            root.mkpath(QLatin1String(path));
+        for (const char *tty : {"dev/ttyUSB0", "dev/ttyUSB1"})
+            QFile(root.filePath(QLatin1String(tty))).open(QIODevice::WriteOnly);
+        const auto link = [&](const char *name, const char *tty) {
+            QFile::link(root.filePath(QLatin1String(tty)), root.filePath(QLatin1String(name)));
+        };
+        link("serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "dev/ttyUSB0");
+        link("serial/by-id/usb-FTDI_FT232R_USB_UART_B7-if00-port0", "dev/ttyUSB1");
+        link("serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0", "dev/ttyUSB0");
+        if (!driver.isEmpty()) {
+            root.mkpath(QStringLiteral("sys/drivers/") + driver);
+            QFile::link(root.filePath(QStringLiteral("sys/drivers/") + driver), deviceDir.filePath(QStringLiteral("driver")));
+        }
+        QFile file(deviceDir.filePath(QStringLiteral("latency_timer")));
+        if (!timer.isEmpty() && file.open(QIODevice::WriteOnly))
+            file.write(timer);
+        return roots;
     }
 
     // Field 3 of /proc/<pid>/stat: R, S, Z and so on.
@@ -291,6 +320,81 @@ private slots:
             }
         }
         QCOMPARE(SharedWarning(device, OtherHolders(device, proc.path())), warning);
+    }
+
+    // What the log's "opened" entry and the warnings say of an adapter.
+    void adapterFactsAreRead_data()
+    {
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<QByteArray>("timer");
+        QTest::addColumn<int>("lowLatency");
+        QTest::addColumn<QString>("described");
+        QTest::addColumn<bool>("advised");
+        const QString id = QStringLiteral("%1/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0, ");
+        QTest::newRow("timer at 1 ms") << "ftdi_sio" << QByteArray("1\n") << int(LowLatency::Set)
+                                       << id + "ftdi_sio, latency timer 1 ms" << false;
+        QTest::newRow("timer at 16 ms, refused") << "ftdi_sio" << QByteArray("16\n") << int(LowLatency::Refused)
+                                                 << id + "ftdi_sio, latency timer 16 ms: low latency refused" << true;
+        QTest::newRow("timer at 2 ms") << "ftdi_sio" << QByteArray("2") << int(LowLatency::Set)
+                                       << id + "ftdi_sio, latency timer 2 ms" << true;
+        QTest::newRow("no timer") << "cdc_acm" << QByteArray() << int(LowLatency::NotOffered) << id + "cdc_acm" << false;
+        QTest::newRow("a timer that is no number") << "ftdi_sio" << QByteArray("x") << int(LowLatency::Set)
+                                                   << id + "ftdi_sio" << false;
+        QTest::newRow("no driver") << "" << QByteArray("16") << int(LowLatency::Refused)
+                                   << QStringLiteral("%1/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0") << false;
+    }
+    void adapterFactsAreRead()
+    {
+        QFETCH(QString, driver);
+        QFETCH(QByteArray, timer);
+        QFETCH(int, lowLatency);
+        QFETCH(QString, described);
+        QFETCH(bool, advised);
+        QTemporaryDir dir;
+        const SystemRoots roots = FakeSystem(QDir(dir.path()), driver, timer);
+        const PortFacts facts = ReadPortFacts(dir.filePath(QStringLiteral("dev/ttyUSB0")), LowLatency(lowLatency), roots);
+        QCOMPARE(facts.Describe(), described.arg(roots.serialNames));
+        const QString advice = facts.LatencyAdvice(QStringLiteral("COM33"));
+        QCOMPARE(!advice.isEmpty(), advised);
+        if (advised)
+            QVERIFY(advice.contains(QLatin1String("DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\"")));
+        // A pty is no adapter: nothing is said of it.
+        QVERIFY(ReadPortFacts(QStringLiteral("/dev/pts/0"), LowLatency::NotOffered, roots).Describe().isEmpty());
+    }
+
+    // Ports given by a stable name's part, as station scripts do.
+    void stableNamesAreLookedUp_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("device"); // under the fake root; empty when none
+        QTest::addColumn<QString>("why");
+        QTest::newRow("a serial number") << "by-id:A50285BI" << "dev/ttyUSB0" << "";
+        QTest::newRow("a whole name") << "by-id:usb-FTDI_FT232R_USB_UART_B7-if00-port0" << "dev/ttyUSB1" << "";
+        QTest::newRow("a socket") << "by-path:usb-0:2:1.0" << "dev/ttyUSB0" << "";
+        QTest::newRow("a stable link's path") << "%1/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0" << "dev/ttyUSB0" << "";
+        QTest::newRow("two match") << "by-id:FTDI" << ""
+                                   << "by-id:FTDI matches 2 adapters in %1/by-id: usb-FTDI_FT232R_USB_UART_A50285BI-if00-"
+                                      "port0, usb-FTDI_FT232R_USB_UART_B7-if00-port0.";
+        QTest::newRow("none matches") << "by-id:C99" << "" << "no adapter in %1/by-id matches C99.";
+        QTest::newRow("a path outside") << "by-path:../by-id/x" << ""
+                                        << "by-path:../by-id/x names no adapter: give the name, or part of it, of a "
+                                           "link in %1/by-path.";
+    }
+    void stableNamesAreLookedUp()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, device);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        const SystemRoots roots = FakeSystem(QDir(dir.path()), QString(), QByteArray());
+        PortMap ports(QString(), false, roots);
+        const PortChoice choice = ChoosePort(ports, given.arg(roots.serialNames));
+        QCOMPARE(choice.device, device.isEmpty() ? QString() : QFileInfo(dir.filePath(device)).canonicalFilePath());
+        QCOMPARE(choice.why, why.arg(roots.serialNames));
+        QCOMPARE(choice.number > 0, !device.isEmpty());
+        // The name that leads to it again, whatever number it has.
+        if (!device.isEmpty())
+            QVERIFY(ReadPortFacts(choice.device, LowLatency::NotOffered, roots).stableName.contains(QLatin1String("usb-")));
     }
 
     void untrustedFolderIsIgnored()

@@ -355,6 +355,18 @@ private slots:
         QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
     }
 
+    // Another program on the port: said once when it opens, and the window works on.
+    void anotherProgramOnThePortIsNamed()
+    {
+        Rig rig({1});
+        rig.serial.sharedWith = QStringLiteral("/dev/ttyACM0 is also open in ModemManager (process 812): replies may go "
+                                               "to it instead.");
+        rig.form->Form_Load();
+        QCOMPARE(rig.messages.texts, QStringList{rig.serial.sharedWith});
+        rig.form->Command1_Click(Buttons::GetVersion);
+        QCOMPARE(rig.serial.writes.size(), 1);
+    }
+
     // An echo of a gain report that cannot be written: one message, after
     // the tick, and the reports behind it are still decoded. A paced run
     // stops at its failed write.

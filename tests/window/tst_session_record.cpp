@@ -3,9 +3,11 @@
 // cannot be opened or written is told once and the window goes on.
 #include "protocol/LogFormat.h"
 #include "terminal/TerminalPane.h"
+#include "tests/support/EventWait.h"
+#include "tests/support/PaneMenu.h"
 #include "tests/support/WindowRig.h"
 
-#include <QMenu>
+#include <QSettings>
 #include <QtTest>
 
 #include <csignal>
@@ -26,18 +28,9 @@ QStringList Entries(const QString &path)
     return out;
 }
 
-// Chooses "Log to File…" in the pane's menu; whether it shows as checked.
 bool ChooseLogToFile(TerminalPane *pane)
 {
-    std::unique_ptr<QMenu> menu(pane->CreateContextMenu());
-    for (QAction *action : menu->actions()) {
-        if (action->text() == QStringLiteral("&Log to File…")) {
-            const bool checked = action->isChecked();
-            action->trigger();
-            return checked;
-        }
-    }
-    return false;
+    return test::ChooseInMenu(pane, QStringLiteral("&Log to File…"));
 }
 
 } // namespace
@@ -99,6 +92,43 @@ private slots:
         QCOMPARE(rig.messages.texts[1], QStringLiteral("The session log %1 could not be written; it has stopped.").arg(pipe));
         QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0"));
         QCOMPARE(rig.serial.writes.size(), 2); // the window went on
+    }
+
+    // A lost port opens again by itself, within a second: entries for it in
+    // the log, no message box, the tooltip says when. Turned off in the
+    // pane's menu, it stays closed, and the next window remembers that.
+    void lostPortComesBackByItself()
+    {
+        // However it ends, the next test program finds the choice as a new user would.
+        struct Forget {
+            ~Forget() { QSettings(QStringLiteral("kv7-test"), QStringLiteral("kv7-test")).remove(QStringLiteral("port")); }
+        } forget;
+        test::WindowRig rig({1});
+        const QString stable = rig.FilePath(QStringLiteral("usb-FTDI_A5-if00-port0"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), stable));
+        rig.serial.factsOnOpen = {stable, QStringLiteral("ftdi_sio"), 16, LowLatency::Refused};
+        const QString path = rig.FilePath(QStringLiteral("bench.log"));
+        rig.form->Form_Load({}, QStringLiteral("9600"), path);
+        QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("latency timer")));
+        rig.serial.loseAtWrite = 0;
+        rig.form->Command1_Click(Buttons::GetVersion);
+        QVERIFY(test::WaitUntil([&] { return rig.serial.PortOpen(); }, 1000));
+        QCOMPARE(rig.messages.texts.size(), 1);
+        QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("Reconnected by itself at ")));
+        const QString opened = QStringLiteral("* COM1 /dev/null at 9600,n,8,1 opened (%1, ftdi_sio, latency timer 16 ms: "
+                                              "low latency refused)").arg(stable);
+        QCOMPARE(Entries(path).mid(Entries(path).size() - 2), (QStringList{opened, "* port back: COM1 /dev/null"}));
+
+        QVERIFY(test::ChooseInMenu(rig.form->Text1, QStringLiteral("Reconnect &When the Port Is Back")));
+        test::WindowRig next({1});
+        next.form->Form_Load();
+        next.serial.loseAtWrite = 0;
+        next.form->Command1_Click(Buttons::GetVersion);
+        QTest::qWait(600);
+        QVERIFY(!next.serial.PortOpen());
+        QCOMPARE(next.messages.details, QStringList{"Choose COM1 in the port list when the device is back."});
+        QVERIFY(!test::ChooseInMenu(next.form->Text1, QStringLiteral("Reconnect &When the Port Is Back")));
+        QVERIFY(test::WaitUntil([&] { return next.serial.PortOpen(); }, 1000));
     }
 };
 
