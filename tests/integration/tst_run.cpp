@@ -2,6 +2,7 @@
 // once, a signal, and the bytes it sends against the window's.
 #include "protocol/LogFormat.h"
 #include "protocol/SampleTransfer.h"
+#include "serial/PortSharers.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/SimLink.h"
@@ -360,6 +361,60 @@ private slots:
                                       .arg(pid)),
                  qPrintable(run.out + run.err));
         QVERIFY(!run.out.contains(QStringLiteral("<1>Z")));
+    }
+
+    // Behind an adapter that a fake sysfs and /dev/serial describe: by-id:
+    // finds it, its slow timer is warned of once on stderr, the log's
+    // "opened" says what it is and the end event its stable name. Another
+    // program holding the port fails it, unless --shared.
+    void adapterAndOtherPrograms()
+    {
+        const std::unique_ptr<test::SimProcess> sim = Sim({});
+        QVERIFY(sim);
+        QTemporaryDir fake;
+        const QDir root(fake.path());
+        const QString device = QStringLiteral("sys/class/tty/%1/device/").arg(QFileInfo(sim->Device()).fileName());
+        QVERIFY(root.mkpath(QStringLiteral("serial/by-id")) && root.mkpath(QStringLiteral("sys/drivers/ftdi_sio")) &&
+                root.mkpath(device));
+        QVERIFY(QFile::link(root.filePath(QStringLiteral("sys/drivers/ftdi_sio")), root.filePath(device + "driver")));
+        QVERIFY(test::WriteFile(root.filePath(device + "latency_timer"), "16\n"));
+        const QString stable = root.filePath(QStringLiteral("serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"));
+        QVERIFY(QFile::link(sim->Device(), stable));
+        struct Roots {
+            explicit Roots(const QDir &root)
+            {
+                qputenv("KV7_SYSFS_ROOT", QFile::encodeName(root.filePath(QStringLiteral("sys"))));
+                qputenv("KV7_SERIAL_NAMES_ROOT", QFile::encodeName(root.filePath(QStringLiteral("serial"))));
+            }
+            ~Roots() { qunsetenv("KV7_SYSFS_ROOT"), qunsetenv("KV7_SERIAL_NAMES_ROOT"); }
+        };
+        {
+            const Roots roots(root);
+            const QString log = m_dir.filePath(QStringLiteral("adapter.log"));
+            const Outcome run = Run({"--port", "by-id:A50285BI", "--json", "--log", log, "version", "version"});
+            QCOMPARE(run.code, 0);
+            QCOMPARE(run.err.count(QStringLiteral("latency timer")), 1);
+            QVERIFY2(run.err.contains(QStringLiteral("ATTR{latency_timer}=\"1\"")), qPrintable(run.err));
+            QVERIFY2(run.out.contains(QStringLiteral("\"stable_name\":\"%1\"").arg(stable)), qPrintable(run.out));
+            QVERIFY(test::ReadFile(log).contains(QFile::encodeName(QStringLiteral("(%1, ftdi_sio, latency timer 16 ms)").arg(stable))));
+        }
+        QProcess holder;
+        holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec sleep 30 <\"$0\""), sim->Device()});
+        QVERIFY(holder.waitForStarted());
+        QVERIFY(test::WaitUntil([&] { return !OtherHolders(sim->Device()).isEmpty(); }, 5000));
+        const Outcome refused = Run({"--port", Com(*sim), "version"});
+        const Outcome shared = Run({"--port", Com(*sim), "--shared", "version"});
+        const qint64 pid = holder.processId();
+        holder.kill();
+        holder.waitForFinished();
+        QCOMPARE(refused.code, 1);
+        QVERIFY2(refused.out.contains(QStringLiteral("%1 FAILED at the start: cannot use the port: %2 is also open in sleep "
+                                                     "(process %3): replies may go to it instead. Give --shared to run on "
+                                                     "it anyway.")
+                                          .arg(Com(*sim), sim->Device())
+                                          .arg(pid)),
+                 qPrintable(refused.out));
+        QCOMPARE(shared.code, 0);
     }
 
     // A signal in the middle of an upload: the port gets its speed back
