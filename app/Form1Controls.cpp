@@ -5,6 +5,7 @@
 #include "app/RealProgressBar.h"
 #include "app/Twips.h"
 #include "gains/GainSlider.h"
+#include "terminal/PaneAccessible.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 
@@ -67,6 +68,7 @@ void Form1::CreateControls()
     system.setPointSizeF(8);
     setFont(system);
 
+    InstallPaneAccessibility(); // before the pane, so that its first interface is the text one
     Text1 = Place(new TerminalPane(this), Twips(60, 60, 6435, 4335), "Text1");
     Text2 = Box(this, "Text2", {}, Twips(360, 4380, 6135, 315), false);
     Shape1 = Place(new StatusLamp(this), Twips(60, 4440, 255, 240), "Shape1");

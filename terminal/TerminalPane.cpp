@@ -1,7 +1,7 @@
 #include "terminal/TerminalPane.h"
 
 #include "terminal/Cp437.h"
-#include "terminal/PaneAccessible.h"
+#include "terminal/PaneAnnouncer.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -69,9 +69,8 @@ int ToInt(qint64 v)
 } // namespace
 
 TerminalPane::TerminalPane(QWidget *parent)
-    : QAbstractScrollArea(parent), m_announcer(this), m_repaint(new QTimer(this)), m_autoScroll(new QTimer(this))
+    : QAbstractScrollArea(parent), m_announcer(this, m_text), m_repaint(new QTimer(this)), m_autoScroll(new QTimer(this))
 {
-    InstallPaneAccessibility();
     // Fast traffic arrives in many small chunks; redrawing the view (and its
     // scroll bars) for each would cost far more than the text. One refresh
     // per frame time is enough.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "terminal/GlyphAtlas.h"
-#include "terminal/PaneAccessible.h"
+#include "terminal/PaneAnnouncer.h"
 #include "terminal/PaneSelection.h"
 #include "terminal/TerminalText.h"
 

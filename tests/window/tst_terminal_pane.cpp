@@ -3,6 +3,7 @@
 // and read by screen readers.
 #include "terminal/Cp437.h"
 #include "terminal/PaneAccessible.h"
+#include "terminal/PaneAnnouncer.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/OffscreenScreens.h"
 #include "tests/support/WindowRig.h"
@@ -114,6 +115,8 @@ struct Pane {
 class TestTerminalPane : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { InstallPaneAccessibility(); }
+
     // One pane moved to screens of ratio 1, 2, 1.25 and 1.5: every glyph,
     // control codes and bytes above 127 included, as QPainter draws it there,
     // at the smallest, a middle and the largest text size.
