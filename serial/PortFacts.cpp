@@ -25,6 +25,7 @@ LowLatency AskLowLatency(int fd)
 PortFacts ReadPortFacts(const QString &device, LowLatency lowLatency, const SystemRoots &roots)
 {
     PortFacts facts;
+    facts.device = device;
     facts.lowLatency = lowLatency;
     facts.stableName = StableName(device, roots.serialNames);
     // /sys/class/tty/<tty>/device is the port's device; its driver link

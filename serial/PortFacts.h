@@ -17,6 +17,7 @@ LowLatency AskLowLatency(int fd);
 // What the system says of an open port: its stable name, its driver and
 // the adapter's latency timer, for the log and the user.
 struct PortFacts {
+    QString device; // the device opened, canonical
     QString stableName;
     QString driver;          // empty for a pty
     int latencyTimerMs = -1; // -1 where the driver has no timer

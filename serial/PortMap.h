@@ -21,6 +21,8 @@ public:
     // port does not exist.
     QString DevicePath(int n) const;
     bool PortExists(int n) const { return !DevicePath(n).isEmpty(); }
+    // Whether a COM<n> link of the port folder leads to port n's device.
+    bool Linked(int n) const { return !LinkTarget(n).isEmpty(); }
     // Why port n does not exist, where a stale link of kv7-sim's is the
     // reason ("COM5 was left by kv7-sim (process 123), which no longer
     // runs"); empty otherwise.

@@ -39,6 +39,7 @@ void PortReturn::Lost()
 {
     m_number = m_serial.CommPort();
     m_stableName = m_serial.Facts().stableName;
+    m_device = m_serial.Facts().device;
     if (m_enabled)
         m_poll->start();
 }
@@ -57,7 +58,12 @@ int PortReturn::ReturnedNumber()
     // Only a device that is there is tried: an open looks through /proc
     // for the terminal's owner, too dear four times a second.
     const QString device = m_ports.DevicePath(m_number);
-    return !device.isEmpty() && QFileInfo::exists(device) ? m_number : 0;
+    if (device.isEmpty() || !QFileInfo::exists(device))
+        return 0;
+    // The same device, or the port folder's link leading to a live one (a
+    // simulator started again); never another device the number falls back
+    // to once its link is gone, such as /dev/ttyS0 for COM1.
+    return device == m_device || m_ports.Linked(m_number) ? m_number : 0;
 }
 
 void PortReturn::Try()

@@ -43,6 +43,7 @@ private:
     bool m_enabled = true;
     int m_number = 0; // the port away now; 0 when none is
     QString m_stableName;
+    QString m_device; // the device that went
 };
 
 } // namespace kv7

@@ -2,6 +2,7 @@
 #include "serial/PortFacts.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
+#include "serial/PortReturn.h"
 #include "serial/PortSharers.h"
 #include "serial/QtSerialControl.h"
 #include "serial/SerialControl.h"
@@ -395,6 +396,28 @@ private slots:
         // The name that leads to it again, whatever number it has.
         if (!device.isEmpty())
             QVERIFY(ReadPortFacts(choice.device, LowLatency::NotOffered, roots).stableName.contains(QLatin1String("usb-")));
+    }
+
+    // A lost port whose link is gone is not opened again as the device its
+    // number falls back to (COM1 as /dev/ttyS0), only through a link again.
+    void lostLinkIsNotReplacedByAFamilyDevice()
+    {
+        QTemporaryDir dir;
+        Link(dir.path(), 1, QStringLiteral("/dev/null"));
+        PortMap ports(dir.path(), true);
+        test::FakeSerialControl serial;
+        const PortReturn back(serial, ports);
+        serial.factsOnOpen.device = QStringLiteral("/dev/null");
+        QVERIFY(serial.SetCommPort(1).ok() && serial.SetPortOpen(true).ok());
+        serial.loseAtWrite = 0;
+        QVERIFY(!serial.Output("x").ok());
+        QVERIFY(QFile::remove(PortFolder::LinkPath(dir.path(), 1)));
+        if (ports.DevicePath(1).isEmpty())
+            QSKIP("this machine lists no /dev/ttyS0 for COM1 to fall back to");
+        QTest::qWait(3 * PortReturn::PollMs);
+        QVERIFY(!serial.PortOpen());
+        Link(dir.path(), 1, QStringLiteral("/dev/zero"));
+        QTRY_VERIFY_WITH_TIMEOUT(serial.PortOpen(), 1000);
     }
 
     void untrustedFolderIsIgnored()

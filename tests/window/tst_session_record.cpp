@@ -106,7 +106,7 @@ private slots:
         test::WindowRig rig({1});
         const QString stable = rig.FilePath(QStringLiteral("usb-FTDI_A5-if00-port0"));
         QVERIFY(QFile::link(QStringLiteral("/dev/null"), stable));
-        rig.serial.factsOnOpen = {stable, QStringLiteral("ftdi_sio"), 16, LowLatency::Refused};
+        rig.serial.factsOnOpen = {QStringLiteral("/dev/null"), stable, QStringLiteral("ftdi_sio"), 16, LowLatency::Refused};
         const QString path = rig.FilePath(QStringLiteral("bench.log"));
         rig.form->Form_Load({}, QStringLiteral("9600"), path);
         QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("latency timer")));
