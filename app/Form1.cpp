@@ -422,7 +422,7 @@ void Form1::OnPortLost()
     m_lostPort = m_serial.CommPort();
     UpdatePortToolTip();
     if (UploadActive())
-        return m_firmware->PortLost(CarryOn());
+        return m_firmware->PortLost(m_ports.Name(m_lostPort), CarryOn());
     m_failures.PortLost();
     m_messages.Inform(QStringLiteral("The connection to %1 was lost.").arg(m_ports.Name(m_lostPort)), CarryOn());
 }

@@ -5,6 +5,7 @@
 #include "app/RealProgressBar.h"
 #include "app/Twips.h"
 #include "gains/GainSlider.h"
+#include "protocol/FirmwareTransfer.h"
 #include "terminal/PaneAccessible.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
@@ -152,7 +153,7 @@ void Form1::CreateControls()
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(5000);
+    Timer2->setInterval(FirmwareTransfer::StartLimitMs);
 }
 
 } // namespace kv7

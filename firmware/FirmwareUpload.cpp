@@ -108,9 +108,9 @@ void FirmwareUpload::TimeOut()
     End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::TimedOut), {}, Ending::BeforeRestore, true});
 }
 
-void FirmwareUpload::PortLost(const QString &why)
+void FirmwareUpload::PortLost(const QString &port, const QString &why)
 {
-    End({QStringLiteral("The firmware upload stopped: the connection to COM%1 was lost.").arg(m_serial.CommPort()), why,
+    End({QStringLiteral("The firmware upload stopped: the connection to %1 was lost.").arg(port), why,
          Ending::AfterEnable, false});
 }
 

@@ -28,8 +28,8 @@ public:
     void OnReceive();
     // The device did not answer in time.
     void TimeOut();
-    // The port went away in the middle of the upload.
-    void PortLost(const QString &why);
+    // The port went away in the middle of the upload; `port` as the list names it.
+    void PortLost(const QString &port, const QString &why);
 
     // An upload is under way: the line belongs to the boot loader.
     bool UploadActive() const { return m_active; }
