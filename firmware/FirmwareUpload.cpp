@@ -5,7 +5,6 @@
 #include "serial/SerialControl.h"
 
 #include <QFileInfo>
-#include <QThread>
 
 #include <utility>
 
@@ -39,48 +38,32 @@ void FirmwareUpload::StartUpload(const QString &path)
     Transfer.Begin(image);
     m_host.ShowProgress(Transfer.Blocks());
     m_startNote = QStringLiteral("firmware upload of %1: %2 bytes").arg(path).arg(image.size());
-    for (const FirmwareTransfer::Move &move : FirmwareTransfer::Opening()) {
-        const SerialResult done = Carry(move);
-        if (done.ok())
-            continue;
-        const QString text = FirmwareTransfer::EndText(FirmwareTransfer::Ending::NotStarted);
-        if (m_active)
-            return End({text, done.error, Ending::AfterEnable, true});
-        Transfer.End();
-        m_host.HideProgress();
-        // A port that went away has been reported once already.
-        if (!done.lost)
-            m_host.Report(text, done.error);
-        return;
-    }
-}
-
-SerialResult FirmwareUpload::Carry(const FirmwareTransfer::Move &move)
-{
-    using Move = FirmwareTransfer::Move;
-    switch (move.kind) {
-    case Move::Write: {
-        SerialResult written = m_serial.Output(move.bytes);
+    m_start = FirmwareStart();
+    m_start.write = [this](const QByteArray &bytes) {
+        SerialResult written = m_serial.Output(bytes);
         // The first write is the boot command: from here on the device is
         // the boot loader's.
         if (written.ok() && !m_startNote.isEmpty())
             m_host.Note(std::exchange(m_startNote, QString()));
         return written;
-    }
-    case Move::Pause:
-        QThread::msleep(static_cast<unsigned long>(move.ms));
-        return SerialResult::Ok();
-    case Move::StartLimit:
+    };
+    m_start.startLimit = [this](int) {
         // The window's own timer keeps the start limit.
         m_host.SetControlsEnabled(false);
         m_active = true;
         m_timer2.start();
-        return SerialResult::Ok();
-    case Move::ToTransferSpeed:
-        SavedSettings = m_serial.Settings();
-        return m_serial.ReopenAt(QString::fromLatin1(FirmwareTransfer::TransferSettings));
-    }
-    return SerialResult::Ok();
+    };
+    const SerialResult done = m_start.Run(m_serial);
+    if (done.ok())
+        return;
+    const QString text = FirmwareTransfer::EndText(FirmwareTransfer::Ending::NotStarted);
+    if (m_active)
+        return End({text, done.error, Ending::AfterEnable, true});
+    Transfer.End();
+    m_host.HideProgress();
+    // A port that went away has been reported once already.
+    if (!done.lost)
+        m_host.Report(text, done.error);
 }
 
 void FirmwareUpload::OnReceive()
@@ -133,7 +116,8 @@ void FirmwareUpload::End(const Ending &ending)
     if (ending.messageAt == Ending::BeforeRestore)
         m_host.Report(ending.text, ending.detail);
     (void)m_serial.SetPortOpen(false);
-    (void)m_serial.SetSettings(SavedSettings);
+    if (!m_start.saved.isEmpty()) // nothing to give back before the switch
+        (void)m_serial.SetSettings(m_start.saved);
     if (ending.messageAt == Ending::AfterRestore)
         m_host.Report(ending.text, ending.detail);
     m_host.SetControlsEnabled(true);

@@ -2,6 +2,7 @@
 
 #include "protocol/FirmwareTransfer.h"
 #include "serial/SerialResult.h"
+#include "session/FirmwareStart.h"
 
 #include <QObject>
 #include <QString>
@@ -35,7 +36,8 @@ public:
     bool UploadActive() const { return m_active; }
 
     FirmwareTransfer Transfer;
-    QString SavedSettings;
+    // The user's settings, given back at the end; empty before the switch.
+    const QString &SavedSettings() const { return m_start.saved; }
     // Bounds the wait for any reply once the device has answered; a silent
     // boot loader would otherwise leave the window disabled for good.
     QTimer StallTimer;
@@ -50,14 +52,13 @@ private:
         enum { BeforeRestore, AfterRestore, AfterEnable } messageAt;
         bool reopen;
     };
-    // One move of the opening; the boot command's success is noted.
-    SerialResult Carry(const FirmwareTransfer::Move &move);
     // Once per upload, whichever way comes first.
     void End(const Ending &ending);
 
     SerialControl &m_serial;
     QTimer &m_timer2;
     UploadHost &m_host;
+    FirmwareStart m_start;
     bool m_active = false;
     bool m_ending = false;
     // The session log's line once the boot command is out.

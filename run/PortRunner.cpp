@@ -12,6 +12,7 @@
 #include "serial/PortChoice.h"
 #include "run/RunLog.h"
 #include "serial/QtSerialControl.h"
+#include "session/FirmwareStart.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -381,18 +382,21 @@ bool PortRunner::Sample(const Step &step, StepOutcome &out)
 
 bool PortRunner::Firmware(const Step &step, StepOutcome &out)
 {
-    using Move = FirmwareTransfer::Move;
     FirmwareTransfer transfer;
     transfer.Begin(step.data, m_options.maxNaks);
     Note(QStringLiteral("firmware upload: %1 bytes").arg(step.data.size()));
-    const QString saved = m_serial->Settings();
-    bool switched = false;
     QElapsedTimer limitClock;
     qint64 limit = 0;
+    FirmwareStart start;
+    start.write = [this](const QByteArray &bytes) { return Write(bytes); };
+    start.startLimit = [&](int ms) {
+        limit = ms;
+        limitClock.start();
+    };
     // Whichever way it ends, the port gets its speed back.
     const auto end = [&](const QString &failure, Cause cause = Cause::None) {
         transfer.End();
-        const SerialResult back = switched ? m_serial->ReopenAt(saved) : SerialResult::Ok();
+        const SerialResult back = start.saved.isEmpty() ? SerialResult::Ok() : m_serial->ReopenAt(start.saved);
         Note(QStringLiteral("firmware upload ended: %1; %2 block frames sent, %3 NAKs seen")
                  .arg(failure.isEmpty() ? QStringLiteral("done") : failure)
                  .arg(transfer.FramesSent())
@@ -405,27 +409,8 @@ bool PortRunner::Firmware(const Step &step, StepOutcome &out)
         }
         return out.why.isEmpty();
     };
-    for (const Move &move : FirmwareTransfer::Opening()) {
-        SerialResult done;
-        switch (move.kind) {
-        case Move::Write:
-            done = Write(move.bytes);
-            break;
-        case Move::Pause:
-            QThread::msleep(static_cast<unsigned long>(move.ms));
-            break;
-        case Move::StartLimit:
-            limit = move.ms;
-            limitClock.start();
-            break;
-        case Move::ToTransferSpeed:
-            switched = true;
-            done = m_serial->ReopenAt(QString::fromLatin1(FirmwareTransfer::TransferSettings));
-            break;
-        }
-        if (!done.ok())
-            return end(QStringLiteral("it did not start: ") + done.error, Cause::Port);
-    }
+    if (const SerialResult done = start.Run(*m_serial); !done.ok())
+        return end(QStringLiteral("it did not start: ") + done.error, Cause::Port);
     const int blocks = int(std::ceil(transfer.Blocks()));
     for (;;) {
         const qint64 left = limit - limitClock.elapsed();

@@ -20,7 +20,7 @@ QString StableName(const QString &device, const QString &root)
     for (const char *folder : Folders) {
         const QDir dir(root + QLatin1Char('/') + QLatin1String(folder));
         for (const QString &name : dir.entryList(QDir::System | QDir::Files, QDir::Name)) {
-            const QString link = dir.filePath(name);
+            QString link = dir.filePath(name);
             if (QFileInfo(link).canonicalFilePath() == device)
                 return link;
         }

@@ -35,7 +35,7 @@ private:
     // sysfs's class/tty/ttyUSB0/device with its driver and latency timer.
     static SystemRoots FakeSystem(const QDir &root, const QString &driver, const QByteArray &timer)
     {
-        const SystemRoots roots{root.filePath(QStringLiteral("sys")), root.filePath(QStringLiteral("serial"))};
+        SystemRoots roots{root.filePath(QStringLiteral("sys")), root.filePath(QStringLiteral("serial"))};
         const QDir deviceDir(roots.sys + QStringLiteral("/class/tty/ttyUSB0/device"));
         for (const char *path : {"dev", "serial/by-id", "serial/by-path", "sys/class/tty/ttyUSB0/device", "sys/drivers"})
             root.mkpath(QLatin1String(path));
@@ -407,10 +407,12 @@ private slots:
         PortMap ports(dir.path(), true);
         test::FakeSerialControl serial;
         const PortReturn back(serial, ports);
+        QVERIFY(!back.Watching());
         serial.factsOnOpen.device = QStringLiteral("/dev/null");
         QVERIFY(serial.SetCommPort(1).ok() && serial.SetPortOpen(true).ok());
         serial.loseAtWrite = 0;
         QVERIFY(!serial.Output("x").ok());
+        QVERIFY(back.Watching());
         QVERIFY(QFile::remove(PortFolder::LinkPath(dir.path(), 1)));
         if (ports.DevicePath(1).isEmpty())
             QSKIP("this machine lists no /dev/ttyS0 for COM1 to fall back to");

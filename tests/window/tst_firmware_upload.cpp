@@ -114,7 +114,7 @@ private slots:
             QVERIFY2(at[i] - at[i - 1] >= 10, qPrintable(QString::number(at[i] - at[i - 1])));
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
         QCOMPARE(up.serial.opens.last().port, 1);
-        QCOMPARE(up.form->Firmware().SavedSettings, QStringLiteral("9600,n,8,1"));
+        QCOMPARE(up.form->Firmware().SavedSettings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(up.form->UploadActive());
         QVERIFY(up.form->ProgressBar1->isVisibleTo(up.form.get()));
         QCOMPARE(up.form->ProgressBar1->Maximum(), 0.0078125);
