@@ -216,10 +216,19 @@ private slots:
         const std::unique_ptr<test::SimProcess> b =
             Sim({QStringLiteral("--com"), QStringLiteral("6"), QStringLiteral("--reject-lines"), QStringLiteral("0001")});
         QVERIFY(a && b);
+        // Every pty an adapter with a slow timer: warned of once a slot, not once a unit.
+        QTemporaryDir sys;
+        for (int n = 0; n < 256; ++n) {
+            const QString device = sys.filePath(QStringLiteral("class/tty/%1/device/").arg(n));
+            QVERIFY(QDir().mkpath(device) && QFile::link(sys.path(), device + "driver"));
+            QVERIFY(test::WriteFile(device + "latency_timer", "16\n"));
+        }
+        qputenv("KV7_SYSFS_ROOT", QFile::encodeName(sys.path()));
         QProcess run;
         test::StartKv7Run(run, m_dir.path(),
                           {"--station", "--units", "2", "--port", "COM5", "--port", "COM6", "--json", "sample", "1",
                            m_sample, "version", "expect", "KV7-SIM"});
+        qunsetenv("KV7_SYSFS_ROOT");
         QByteArray out;
         const auto count = [&](const QString &kind, const QString &port) {
             out += run.readAllStandardOutput();
@@ -237,6 +246,7 @@ private slots:
         QVERIFY(run.waitForFinished(10000));
         out += run.readAllStandardOutput();
         QCOMPARE(run.exitCode(), 1);
+        QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()).count(QStringLiteral("latency timer")), 2);
         const QList<QJsonObject> events = Events(out);
         QCOMPARE(OfKind(events, "result", "COM5").size(), 2);
         QCOMPARE(OfKind(events, "result", "COM6").size(), 1);
