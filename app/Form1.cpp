@@ -193,10 +193,9 @@ void Form1::UpdatePortToolTip()
 
 QString Form1::CarryOn() const
 {
-    const QString name = m_ports.Name(m_lostPort);
     if (m_return->Enabled())
         return QStringLiteral("It opens again by itself when the device is back, or choose another port in the port list.");
-    return QStringLiteral("Choose %1 in the port list when the device is back.").arg(name);
+    return QStringLiteral("Choose %1 in the port list when the device is back.").arg(m_ports.Name(m_lostPort));
 }
 
 void Form1::Opened()
