@@ -83,6 +83,16 @@ FirmwareTransfer::Step FirmwareTransfer::Reply(const QByteArray &text)
     return {true, step.write, step.finished};
 }
 
+FirmwareTransfer::Step FirmwareTransfer::Waited(qint64 ms)
+{
+    if (m_ended || ms < LimitMs())
+        return {};
+    m_ended = true;
+    Step step;
+    step.timedOut = true;
+    return step;
+}
+
 QString FirmwareTransfer::WhyTimedOut() const
 {
     if (!m_answered)

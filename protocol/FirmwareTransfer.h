@@ -40,6 +40,7 @@ public:
         QByteArray write;      // to send back; then the next reply may take StallMs
         bool finished = false; // the device confirmed the end
         bool gaveUp = false;   // the NAK bound was reached: nothing more is sent
+        bool timedOut = false; // the limit in force ran out: nothing more is sent
     };
 
     enum class Ending { Finished, TimedOut, NotStarted, Stopped };
@@ -52,6 +53,13 @@ public:
     void Begin(const QByteArray &image, int nakLimit = 0);
     // One receive event's whole text; nothing once the upload has ended.
     Step Reply(const QByteArray &text);
+    // `ms` have passed since the limit in force started (the opening's
+    // StartLimit move, then every reply that sent something): the end once
+    // that reaches the limit, nothing before it or once the upload is over.
+    Step Waited(qint64 ms);
+    // The limit in force: the start limit until the device has answered,
+    // then the stall limit.
+    int LimitMs() const { return m_answered ? StallMs : StartLimitMs; }
     // The upload is over, whichever way: later replies are ignored.
     void End() { m_ended = true; }
 
