@@ -71,7 +71,11 @@ Form1::~Form1() = default;
 
 void Form1::CreateCollaborators()
 {
-    m_firmware = new FirmwareUpload(m_serial, *Timer2, *this, this);
+    m_firmware = new FirmwareUpload(m_serial, *this, this);
+    // The time-out timer is the upload's limit: it runs only while the
+    // device's answer is awaited.
+    Timer2 = &m_firmware->Run().Limit;
+    Timer2->setObjectName(QStringLiteral("Timer2"));
     m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, m_serial, *this, this);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3],
                             [this](const QByteArray &f) {
@@ -98,7 +102,6 @@ void Form1::ConnectControls()
     connect(&m_serial, &SerialControl::PortLost, this, &Form1::OnPortLost);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(Text1, &TerminalPane::SaveAsRequested, this, &Form1::Text1_SaveAs);
     connect(Text1, &TerminalPane::LogToFileRequested, this, &Form1::Text1_LogToFile);
@@ -371,9 +374,8 @@ void Form1::End(int code)
 
 void Form1::MSComm1_OnComm()
 {
-    if (UploadActive())
-        return m_firmware->OnReceive(); // the transfer owns the line while it runs
-    if (m_serial.InBufferCount() <= 0)
+    // While a firmware upload runs its bytes are the upload's (it reads them first).
+    if (UploadActive() || m_serial.InBufferCount() <= 0)
         return;
     const QByteArray chunk = m_serial.Input();
     RxBuffer.Append(chunk);

@@ -61,6 +61,8 @@ public:
     void Command2_Click(int index);
     void MSComm1_OnComm();
     void Timer1_Timer();
+    // The time-out: the firmware upload's limit timer has run out (it calls
+    // the upload itself; tests and a frozen device call this).
     void Timer2_Timer();
     void Command4_Click();
     void Command5_Click();

@@ -5,7 +5,6 @@
 #include "app/RealProgressBar.h"
 #include "app/Twips.h"
 #include "gains/GainSlider.h"
-#include "protocol/FirmwareTransfer.h"
 #include "terminal/PaneAccessible.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
@@ -151,9 +150,6 @@ void Form1::CreateControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(10);
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(FirmwareTransfer::StartLimitMs);
 }
 
 } // namespace kv7

@@ -2,7 +2,6 @@
 
 #include "commands/UploadHost.h"
 #include "files/UploadFile.h"
-#include "serial/SerialControl.h"
 
 #include <QFileInfo>
 
@@ -10,12 +9,16 @@
 
 namespace kv7 {
 
-FirmwareUpload::FirmwareUpload(SerialControl &serial, QTimer &timer2, UploadHost &host, QObject *parent)
-    : QObject(parent), m_serial(serial), m_timer2(timer2), m_host(host)
+FirmwareUpload::FirmwareUpload(SerialControl &serial, UploadHost &host, QObject *parent)
+    : QObject(parent), m_run(serial), m_host(host)
 {
-    StallTimer.setSingleShot(true);
-    StallTimer.setInterval(FirmwareTransfer::StallMs);
-    connect(&StallTimer, &QTimer::timeout, this, &FirmwareUpload::TimeOut);
+    connect(&m_run, &FirmwareRun::BootSent, this, [this] { m_host.Note(std::exchange(m_startNote, QString())); });
+    connect(&m_run, &FirmwareRun::Holding, this, [this] {
+        m_host.SetControlsEnabled(false);
+        m_active = true;
+    });
+    connect(&m_run, &FirmwareRun::Advanced, this, [this] { m_host.SetProgress(m_run.Transfer().Progress()); });
+    connect(&m_run, &FirmwareRun::Ended, this, &FirmwareUpload::End);
 }
 
 void FirmwareUpload::StartUpload(const QString &path)
@@ -35,100 +38,59 @@ void FirmwareUpload::StartUpload(const QString &path)
     if (image.isEmpty())
         return m_host.Report(QStringLiteral("File %1 is empty. Aborting upload.").arg(path));
 
-    Transfer.Begin(image);
-    m_host.ShowProgress(Transfer.Blocks());
+    m_host.ShowProgress(double(image.size()) / BlockTransfer::BlockSize);
     m_startNote = QStringLiteral("firmware upload of %1: %2 bytes").arg(path).arg(image.size());
-    m_start = FirmwareStart();
-    m_start.write = [this](const QByteArray &bytes) {
-        SerialResult written = m_serial.Output(bytes);
-        // The first write is the boot command: from here on the device is
-        // the boot loader's.
-        if (written.ok() && !m_startNote.isEmpty())
-            m_host.Note(std::exchange(m_startNote, QString()));
-        return written;
-    };
-    m_start.startLimit = [this](int) {
-        // The window's own timer keeps the start limit.
-        m_host.SetControlsEnabled(false);
-        m_active = true;
-        m_timer2.start();
-    };
-    const SerialResult done = m_start.Run(m_serial);
-    if (done.ok())
-        return;
-    const QString text = FirmwareTransfer::EndText(FirmwareTransfer::Ending::NotStarted);
-    if (m_active)
-        return End({text, done.error, Ending::AfterEnable, true});
-    Transfer.End();
-    m_host.HideProgress();
-    // A port that went away has been reported once already.
-    if (!done.lost)
-        m_host.Report(text, done.error);
+    m_lostText.clear();
+    (void)m_run.Start(image);
 }
 
-void FirmwareUpload::OnReceive()
+void FirmwareUpload::PortLost(const QString &port, const QString &carryOn)
 {
-    const FirmwareTransfer::Step step = Transfer.Reply(m_serial.Input());
-    if (!step.acted)
-        return;
-    m_timer2.stop();
-    StallTimer.stop();
-    if (step.finished)
-        return End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::Finished), {}, Ending::AfterRestore, true});
-    if (!step.write.isEmpty()) {
-        const SerialResult sent = m_serial.Output(step.write);
-        if (!sent.ok())
-            return End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::Stopped), sent.error, Ending::AfterEnable,
-                        true});
-        StallTimer.start();
+    m_lostText = QStringLiteral("The firmware upload stopped: the connection to %1 was lost.").arg(port);
+    m_lostDetail = carryOn;
+    m_run.Stop(m_lostText, true);
+}
+
+void FirmwareUpload::End()
+{
+    const FirmwareRun::Result &result = m_run.Outcome();
+    using Ending = FirmwareTransfer::Ending;
+    const FirmwareTransfer &transfer = m_run.Transfer();
+    QString text = FirmwareTransfer::EndText(result.ending);
+    QString detail = result.error;
+    if (result.lost && result.ending == Ending::Stopped) {
+        text = m_lostText;
+        detail = m_lostDetail;
     }
-    m_host.SetProgress(Transfer.Progress());
-}
-
-void FirmwareUpload::TimeOut()
-{
-    // The message comes while the port is still at the transfer speed.
-    End({FirmwareTransfer::EndText(FirmwareTransfer::Ending::TimedOut), {}, Ending::BeforeRestore, true});
-}
-
-void FirmwareUpload::PortLost(const QString &port, const QString &why)
-{
-    End({QStringLiteral("The firmware upload stopped: the connection to %1 was lost.").arg(port), why,
-         Ending::AfterEnable, false});
-}
-
-void FirmwareUpload::End(const Ending &ending)
-{
-    // One ending per upload, whichever comes first: a loss noticed inside a
-    // write ends it there, and the write's own failure has nothing left to
-    // end; a success while the time-out message is open changes nothing.
-    if (!m_active || m_ending)
+    if (!m_active) {
+        // Ended before the boot loader held the line: nothing to put back,
+        // and a port that went away has been told of already.
+        m_host.HideProgress();
+        if (!result.lost)
+            m_host.Report(text, detail);
         return;
-    m_ending = true;
-    Transfer.End();
-    m_timer2.stop();
-    StallTimer.stop();
+    }
     m_host.Note(QStringLiteral("firmware upload ended: %1 %2 block frames sent, %3 NAKs seen")
-                    .arg(ending.text)
-                    .arg(Transfer.FramesSent())
-                    .arg(Transfer.Naks()));
-    // The time-out message comes while the port is still at the transfer speed.
-    if (ending.messageAt == Ending::BeforeRestore)
-        m_host.Report(ending.text, ending.detail);
-    (void)m_serial.SetPortOpen(false);
-    if (!m_start.saved.isEmpty()) // nothing to give back before the switch
-        (void)m_serial.SetSettings(m_start.saved);
-    if (ending.messageAt == Ending::AfterRestore)
-        m_host.Report(ending.text, ending.detail);
+                    .arg(text)
+                    .arg(transfer.FramesSent())
+                    .arg(transfer.Naks()));
+    // The time-out message comes while the port is still at the transfer
+    // speed, the success message once it has its settings back, the others
+    // once the window is usable again.
+    if (result.ending == Ending::TimedOut)
+        m_host.Report(text, detail);
+    (void)m_run.GiveBack(false);
+    if (result.ending == Ending::Finished)
+        m_host.Report(text, detail);
     m_host.SetControlsEnabled(true);
-    // Enabling the window starts every timer; this one only runs at the start.
-    m_timer2.stop();
+    // Enabling the window starts every timer; this one only runs in an upload.
+    m_run.Limit.stop();
     m_host.HideProgress();
     m_active = false;
-    m_ending = false;
-    if (ending.messageAt == Ending::AfterEnable)
-        m_host.Report(ending.text, ending.detail);
-    if (ending.reopen)
+    if (result.ending != Ending::TimedOut && result.ending != Ending::Finished)
+        m_host.Report(text, detail);
+    // A lost port opens again by itself when its device is back.
+    if (!result.lost)
         m_host.ReopenPort();
 }
 

@@ -12,7 +12,7 @@
 #include "serial/PortChoice.h"
 #include "run/RunLog.h"
 #include "serial/QtSerialControl.h"
-#include "session/FirmwareStart.h"
+#include "session/FirmwareRun.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -382,57 +382,62 @@ bool PortRunner::Sample(const Step &step, StepOutcome &out)
 
 bool PortRunner::Firmware(const Step &step, StepOutcome &out)
 {
-    FirmwareTransfer transfer;
-    transfer.Begin(step.data, m_options.maxNaks);
     Note(QStringLiteral("firmware upload: %1 bytes").arg(step.data.size()));
-    QElapsedTimer limitClock;
-    qint64 limit = 0;
-    FirmwareStart start;
-    start.write = [this](const QByteArray &bytes) { return Write(bytes); };
-    start.startLimit = [&](int ms) {
-        limit = ms;
-        limitClock.start();
-    };
-    // Whichever way it ends, the port gets its speed back.
-    const auto end = [&](const QString &failure, Cause cause = Cause::None) {
-        transfer.End();
-        const SerialResult back = start.saved.isEmpty() ? SerialResult::Ok() : m_serial->ReopenAt(start.saved);
-        Note(QStringLiteral("firmware upload ended: %1; %2 block frames sent, %3 NAKs seen")
-                 .arg(failure.isEmpty() ? QStringLiteral("done") : failure)
-                 .arg(transfer.FramesSent())
-                 .arg(transfer.Naks()));
-        out.why = failure;
-        out.cause = cause;
-        if (failure.isEmpty() && !back.ok()) {
-            out.why = QStringLiteral("the port could not get its speed back: ") + back.error;
+    FirmwareRun run(*m_serial);
+    const FirmwareTransfer &transfer = run.Transfer();
+    const int blocks = int(std::ceil(double(step.data.size()) / BlockTransfer::BlockSize));
+    // Each reply is answered as it arrives; this thread's loop only waits
+    // for the end, looking for a signal now and then.
+    QEventLoop loop;
+    QObject::connect(&run, &FirmwareRun::Ended, &loop, &QEventLoop::quit);
+    QObject::connect(&run, &FirmwareRun::Advanced, &loop, [&] {
+        m_report.Progress(m_index, m_name, step.name, transfer.Progress(), blocks, QStringLiteral("block"));
+    });
+    QObject::connect(m_serial, &SerialControl::PortLost, &run, [&] { run.Stop(WhyNothing({}), true); });
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &run, [&] {
+        if (Stopped())
+            run.Stop(WhyNothing({}), false);
+    });
+    stopCheck.start(StopCheckMs);
+    if (run.Start(step.data, m_options.maxNaks))
+        loop.exec();
+    stopCheck.stop();
+
+    const FirmwareRun::Result &result = run.Outcome();
+    using Ending = FirmwareTransfer::Ending;
+    switch (result.ending) {
+    case Ending::Finished:
+        break;
+    case Ending::TimedOut:
+        out.why = transfer.WhyTimedOut();
+        break;
+    case Ending::NotStarted:
+        out.why = QStringLiteral("it did not start: ") + result.error;
+        out.cause = Cause::Port;
+        break;
+    case Ending::Stopped:
+        if (result.gaveUp) {
+            out.why = transfer.WhyGaveUp();
+        } else if (Stopped() || !m_serial->PortOpen()) {
+            out.why = WhyNothing({});
+        } else {
+            out.why = QStringLiteral("it stopped: ") + result.error;
             out.cause = Cause::Port;
         }
-        return out.why.isEmpty();
-    };
-    if (const SerialResult done = start.Run(*m_serial); !done.ok())
-        return end(QStringLiteral("it did not start: ") + done.error, Cause::Port);
-    const int blocks = int(std::ceil(transfer.Blocks()));
-    for (;;) {
-        const qint64 left = limit - limitClock.elapsed();
-        if (left <= 0)
-            return end(transfer.WhyTimedOut());
-        const QByteArray bytes = Take(left);
-        if (bytes.isEmpty() && (Stopped() || !m_serial->PortOpen()))
-            return end(WhyNothing({}));
-        const FirmwareTransfer::Step next = transfer.Reply(bytes);
-        if (!next.acted)
-            continue;
-        if (next.gaveUp)
-            return end(transfer.WhyGaveUp());
-        if (next.finished)
-            break;
-        if (const SerialResult sent = Write(next.write); !sent.ok())
-            return end(QStringLiteral("it stopped: ") + sent.error, Cause::Port);
-        limit = FirmwareTransfer::StallMs;
-        limitClock.start();
-        m_report.Progress(m_index, m_name, step.name, transfer.Progress(), blocks, QStringLiteral("block"));
+        break;
     }
-    if (!end({}))
+    // Whichever way it ended, the port gets its speed back.
+    const SerialResult back = run.GiveBack(true);
+    Note(QStringLiteral("firmware upload ended: %1; %2 block frames sent, %3 NAKs seen")
+             .arg(out.why.isEmpty() ? QStringLiteral("done") : out.why)
+             .arg(transfer.FramesSent())
+             .arg(transfer.Naks()));
+    if (out.why.isEmpty() && !back.ok()) {
+        out.why = QStringLiteral("the port could not get its speed back: ") + back.error;
+        out.cause = Cause::Port;
+    }
+    if (!out.why.isEmpty())
         return false;
     out.printed = QStringLiteral("%1 blocks, %2 %3")
                       .arg(blocks)

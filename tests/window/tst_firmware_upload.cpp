@@ -126,7 +126,6 @@ private slots:
         QVERIFY(!up.form->Timer1->isActive());
         QVERIFY(up.form->Timer2->isActive());
         QCOMPARE(up.form->Timer2->interval(), 5000);
-        QCOMPARE(up.form->Firmware().StallTimer.interval(), 30000);
     }
 
     void fullExchangeEndsWithTheWindowRestored()
@@ -135,7 +134,9 @@ private slots:
         Upload up(image);
         up.StartAndSync();
         QCOMPARE(up.serial.writes, QByteArrayList{Sync});
-        QVERIFY(!up.form->Timer2->isActive());
+        // From the first answer on, the limit is the stall limit.
+        QVERIFY(up.form->Timer2->isActive());
+        QCOMPARE(up.form->Timer2->interval(), 30000);
         up.serial.Feed(Nak);
         up.serial.Feed(Nak);
         up.serial.Feed(Ack + Nak); // two replies run together mean nothing
@@ -196,7 +197,6 @@ private slots:
     void deviceFallingSilentMidTransferTimesOut()
     {
         Upload up;
-        up.form->Firmware().StallTimer.setInterval(20);
         up.StartAndSync();
         up.serial.Feed(Nak);
         up.serial.Feed(Ack);
@@ -208,9 +208,10 @@ private slots:
             up.serial.Feed(Ack);
         };
         QVERIFY(up.form->UploadActive());
-        QTRY_VERIFY(!up.form->UploadActive());
+        up.form->Timer2_Timer(); // 30 s later
+        QVERIFY(!up.form->UploadActive());
         QCOMPARE(up.serial.writes.size(), writes);
-        QVERIFY(!up.form->Firmware().StallTimer.isActive());
+        QVERIFY(!up.form->Timer2->isActive());
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.form->Command5->isEnabled());
@@ -268,7 +269,6 @@ private slots:
         QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
         QVERIFY(up.form->Timer1->isActive());
         QVERIFY(!up.form->Timer2->isActive());
-        QVERIFY(!up.form->Firmware().StallTimer.isActive());
         QCOMPARE(up.serial.Settings(), QStringLiteral("9600,n,8,1"));
     }
 };
