@@ -76,7 +76,7 @@ void Form1::CreateCollaborators()
     // device's answer is awaited.
     Timer2 = &m_firmware->Run().Limit;
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, m_serial, *this, this);
+    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, *this, this);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3],
                             [this](const QByteArray &f) {
                                 m_failures.SliderMoved();
@@ -389,6 +389,10 @@ void Form1::Timer1_Timer()
         return;
     m_failures.TickStarted();
     ShowReply(*frame);
+    // The sample upload's line goes on from here; a write that fails
+    // inside the tick is told after it.
+    if (m_sample->Running())
+        m_sample->ReplyTaken();
     m_failures.TickEnded();
 }
 
@@ -424,6 +428,9 @@ void Form1::OnPortLost()
     UpdatePortToolTip();
     if (UploadActive())
         return m_firmware->PortLost(m_ports.Name(m_lostPort), CarryOn());
+    // Before the message: no wait of the upload may run out behind it.
+    if (m_sample->Running())
+        m_sample->PortLost();
     m_failures.PortLost();
     m_messages.Inform(QStringLiteral("The connection to %1 was lost.").arg(m_ports.Name(m_lostPort)), CarryOn());
 }

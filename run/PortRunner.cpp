@@ -5,6 +5,7 @@
 #include "protocol/OutsideText.h"
 #include "protocol/ReplyDecoder.h"
 #include "protocol/ReplyStatus.h"
+#include "protocol/SampleLine.h"
 #include "protocol/SampleTransfer.h"
 #include "run/Console.h"
 #include "run/Report.h"
@@ -13,6 +14,7 @@
 #include "run/RunLog.h"
 #include "serial/QtSerialControl.h"
 #include "session/FirmwareRun.h"
+#include "session/SampleRun.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -341,35 +343,46 @@ bool PortRunner::Frames(const Step &step, StepOutcome &out)
 
 bool PortRunner::Sample(const Step &step, StepOutcome &out)
 {
-    SampleTransfer transfer(step.area);
-    Note(QStringLiteral("sample upload to area %1: %2 bytes").arg(transfer.Area()).arg(step.data.size()));
+    SampleRun run;
+    Note(QStringLiteral("sample upload to area %1: %2 bytes").arg(UploadArea(step.area)).arg(step.data.size()));
     const qint64 lines = SampleTransfer::LinesFor(step.data.size());
-    SampleTransfer::Step next = transfer.Begin();
-    while (!next.ended) {
-        if (next.wantsData) {
-            next = transfer.Data(step.data);
-            continue;
+    run.write = [this](const QByteArray &frame) { return Write(frame); };
+    run.data = [&step] { return std::optional<QByteArray>(step.data); };
+    // Each reply frame is offered as it arrives, with no tick to wait for;
+    // this thread's loop only waits for the end.
+    QEventLoop loop;
+    QObject::connect(&run, &SampleRun::Ended, &loop, &QEventLoop::quit);
+    QObject::connect(&run, &SampleRun::Advanced, &loop, [&] {
+        m_report.Progress(m_index, m_name, step.name, run.Transfer().Answered(), lines, QStringLiteral("line"));
+    });
+    QObject::connect(m_serial, &SerialControl::OnComm, &run, [&] {
+        m_rx.Append(m_serial->Input());
+        while (run.Running()) {
+            const std::optional<QByteArray> frame = TakeFrame(m_rx);
+            if (!frame)
+                break;
+            run.Offer(*frame);
         }
-        if (const SerialResult sent = Write(next.write); !sent.ok()) {
-            next = transfer.LineFailed(sent.error);
-            out.cause = Cause::Port;
-            break;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        for (next = {}; !next.Moves();) {
-            if (const std::optional<QByteArray> reply = AwaitFrame(transfer.WaitMs() - clock.elapsed()))
-                next = transfer.Reply(*reply);
-            else if (Stopped() || !m_serial->PortOpen())
-                next = transfer.LineFailed(WhyNothing({}));
-            else
-                next = transfer.Waited(clock.elapsed());
-        }
-        m_report.Progress(m_index, m_name, step.name, transfer.Answered(), lines, QStringLiteral("line"));
-    }
+    });
+    QObject::connect(m_serial, &SerialControl::PortLost, &run, [&] { run.Fail(WhyNothing({})); });
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &run, [&] {
+        if (Stopped())
+            run.Fail(WhyNothing({}));
+    });
+    stopCheck.start(StopCheckMs);
+    run.Start(step.area);
+    if (run.Running())
+        loop.exec();
+    stopCheck.stop();
+
+    const SampleTransfer &transfer = run.Transfer();
+    const SampleTransfer::Step &end = run.Outcome();
     Note(QStringLiteral("sample upload ") + transfer.Verdict());
-    if (!next.ok) {
-        out.why = next.detail.isEmpty() ? next.failure : next.failure + QLatin1Char(' ') + next.detail;
+    if (!end.ok) {
+        out.why = end.detail.isEmpty() ? end.failure : end.failure + QLatin1Char(' ') + end.detail;
+        if (run.ToldElsewhere() && !Stopped() && m_serial->PortOpen())
+            out.cause = Cause::Port;
         return false;
     }
     if (transfer.Rejected() > 0) {
