@@ -16,6 +16,7 @@
 #include "serial/PortReturn.h"
 #include "serial/SerialControl.h"
 #include "serial/SerialSettings.h"
+#include "session/LineSession.h"
 #include "protocol/Dump.h"
 #include "protocol/GainReport.h"
 #include "protocol/ReceivePath.h"
@@ -71,12 +72,13 @@ Form1::~Form1() = default;
 
 void Form1::CreateCollaborators()
 {
-    m_firmware = new FirmwareUpload(m_serial, *this, this);
+    m_line = new LineSession(m_serial, this);
+    m_firmware = new FirmwareUpload(m_line->Firmware, *this, this);
     // The time-out timer is the upload's limit: it runs only while the
     // device's answer is awaited.
-    Timer2 = &m_firmware->Run().Limit;
+    Timer2 = &m_line->Firmware.Limit;
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, Decoder, *this, this);
+    m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, *m_line, *this, this);
     m_gains = new GainPanel(VScroll1, Text13, Text4[3],
                             [this](const QByteArray &f) {
                                 m_failures.SliderMoved();
@@ -98,7 +100,7 @@ void Form1::ConnectControls()
         connect(Command1[size_t(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
     for (int i = 0; i < int(Command2.size()); ++i)
         connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
-    connect(&m_serial, &SerialControl::OnComm, this, &Form1::MSComm1_OnComm);
+    connect(m_line, &LineSession::Received, this, &Form1::MSComm1_OnComm);
     connect(&m_serial, &SerialControl::PortLost, this, &Form1::OnPortLost);
     connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -340,12 +342,14 @@ void Form1::RunPaced(const QByteArrayList &frames)
     for (const QByteArray &frame : frames) {
         if (!SendFrame(frame))
             return;
-        Decoder.Pause(5);
-        // Sleeps until an event comes; the reply timer's ticks end the wait.
-        // A firmware upload started meanwhile stops those ticks and ends the
-        // run: the line is the boot loader's now, and the next write is
-        // refused.
-        while (Decoder.Paused() && !UploadActive())
+        m_line->Decoder.Pause(5);
+        // A wait inside the click, on purpose: the run ends before the click
+        // returns, and a button pressed in a pause runs to its end inside it
+        // (a second run there lengthens this pause). The reply timer's ticks
+        // end the wait. A firmware upload started meanwhile stops those
+        // ticks and ends the run: the line is the boot loader's now, and the
+        // next write is refused.
+        while (m_line->Decoder.Paused() && !UploadActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
@@ -372,27 +376,18 @@ void Form1::End(int code)
     ExitProgram(code);
 }
 
-void Form1::MSComm1_OnComm()
+void Form1::MSComm1_OnComm(const QByteArray &chunk)
 {
-    // While a firmware upload runs its bytes are the upload's (it reads them first).
-    if (UploadActive() || m_serial.InBufferCount() <= 0)
-        return;
-    const QByteArray chunk = m_serial.Input();
-    RxBuffer.Append(chunk);
     Text1->AppendText(PaneChunk(chunk));
 }
 
 void Form1::Timer1_Timer()
 {
-    const std::optional<QByteArray> frame = Decoder.Tick(RxBuffer);
-    if (!frame)
-        return;
+    // A write of the sample upload's next line, made inside the tick, is
+    // told after it.
     m_failures.TickStarted();
-    ShowReply(*frame);
-    // The sample upload's line goes on from here; a write that fails
-    // inside the tick is told after it.
-    if (m_sample->Running())
-        m_sample->ReplyTaken();
+    if (const std::optional<QByteArray> frame = m_line->Tick())
+        ShowReply(*frame);
     m_failures.TickEnded();
 }
 

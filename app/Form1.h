@@ -3,8 +3,6 @@
 #include "app/FailurePolicy.h"
 #include "commands/CommandTable.h"
 #include "commands/UploadHost.h"
-#include "protocol/ReplyDecoder.h"
-#include "protocol/RxBuffer.h"
 
 #include <QByteArray>
 #include <QTime>
@@ -34,6 +32,7 @@ class RealProgressBar;
 class SampleUpload;
 class SerialControl;
 class GainPanel;
+class LineSession;
 class LoggedMessageBoxes;
 class SessionRecorder;
 class GainSlider;
@@ -59,7 +58,8 @@ public:
     void Combo1_Click();
     void Command1_Click(int index);
     void Command2_Click(int index);
-    void MSComm1_OnComm();
+    // Bytes the device sent, as the line session took them.
+    void MSComm1_OnComm(const QByteArray &chunk);
     void Timer1_Timer();
     // The time-out: the firmware upload's limit timer has run out (it calls
     // the upload itself; tests and a frozen device call this).
@@ -86,6 +86,8 @@ public:
     // SIGTERM, SIGINT or SIGHUP: ends as "EXIT" does, with 128 + `signal`.
     void EndOnSignal(int signal);
 
+    // The line the window shows: its receive buffer, last reply, uploads.
+    LineSession &Line() { return *m_line; }
     FirmwareUpload &Firmware() { return *m_firmware; }
     SampleUpload &Sample() { return *m_sample; }
     // A firmware upload holds the line.
@@ -93,10 +95,6 @@ public:
 
     // How "EXIT" ends the process; tests replace it.
     std::function<void(int)> ExitProgram;
-
-    // Form-level state.
-    kv7::RxBuffer RxBuffer;
-    ReplyDecoder Decoder;
 
     // Controls, named as in the window's design.
     TerminalPane *Text1 = nullptr;
@@ -205,6 +203,7 @@ private:
     // When it last came back, for the port list's tooltip.
     QTime m_backAt;
     GainPanel *m_gains = nullptr;
+    LineSession *m_line = nullptr;
     FirmwareUpload *m_firmware = nullptr;
     SampleUpload *m_sample = nullptr;
 };

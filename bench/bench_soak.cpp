@@ -7,6 +7,7 @@
 #include "app/Form1.h"
 #include "bench/BenchUtil.h"
 #include "gains/GainSlider.h"
+#include "session/LineSession.h"
 #include "tests/support/EventWait.h"
 #include "bench/BenchLog.h"
 #include "tests/support/SimLink.h"
@@ -78,7 +79,7 @@ int main(int argc, char *argv[])
         ++runs;
         if (clock.elapsed() >= nextReport) {
             std::printf("  %3lld s: RSS %.1f MiB, %d runs, %lld frames decoded\n", static_cast<long long>(clock.elapsed() / 1000), bench::RssMiB(),
-                        runs, static_cast<long long>(form.Decoder.FramesTaken()));
+                        runs, static_cast<long long>(form.Line().Decoder.FramesTaken()));
             std::fflush(stdout);
             nextReport += 60000;
         }
@@ -87,7 +88,7 @@ int main(int argc, char *argv[])
     (void)test::WaitUntil([] { return false; }, 2000);
     link.sim.Stop();
     const qint64 replies = Count(link.sim, QStringLiteral("replies "));
-    const qint64 decoded = form.Decoder.FramesTaken();
+    const qint64 decoded = form.Line().Decoder.FramesTaken();
     const double rssEnd = bench::RssMiB();
     std::printf("RSS at end: %.1f MiB (%+.1f MiB; receive buffer and pane are bounded at 1 MiB each)\n", rssEnd,
                 rssEnd - rssStart);
@@ -96,7 +97,7 @@ int main(int argc, char *argv[])
                 static_cast<long long>(replies), static_cast<long long>(decoded),
                 static_cast<long long>(streamed + replies - decoded));
     std::printf("receive buffer: %lld bytes left, %lld dropped at its bound\n",
-                static_cast<long long>(form.RxBuffer.Size()), static_cast<long long>(form.RxBuffer.Overflowed()));
+                static_cast<long long>(form.Line().RxBuffer.Size()), static_cast<long long>(form.Line().RxBuffer.Overflowed()));
     std::printf("\"Get Gains\": %d runs, longest %lld ms; longest gap between reply-timer ticks: %lld ms\n", runs,
                 static_cast<long long>(longestRunMs), static_cast<long long>(maxGapMs));
     QString sliders;

@@ -37,13 +37,13 @@ int main(int argc, char *argv[])
     for (int run = 0; run < 3; ++run) {
         const int bytes = 8 * (QueryBytes + (run == 0 ? SetBytes : 0));
         const double floor = std::max(8 * 5 * 0.010, bench::LineSeconds(bytes, 9600));
-        const qint64 replies = form.Decoder.FramesTaken() + (run == 0 ? 16 : 8);
+        const qint64 replies = form.Line().Decoder.FramesTaken() + (run == 0 ? 16 : 8);
         QElapsedTimer clock;
         clock.start();
         form.Command1_Click(Buttons::GetGains);
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         // The run ends by its ticks; the last replies may still be on the line.
-        const bool taken = test::WaitUntil([&] { return form.Decoder.FramesTaken() >= replies; }, 5000);
+        const bool taken = test::WaitUntil([&] { return form.Line().Decoder.FramesTaken() >= replies; }, 5000);
         const double all = double(clock.nsecsElapsed()) / 1e9;
         std::printf("run %d: %.3f s (floor %.3f s: %d bytes on the line take %.3f s), ratio %.3f; last reply taken "
                     "after %.3f s%s, slider 8 at %d\n",

@@ -2,19 +2,19 @@
 
 #include "commands/UploadHost.h"
 #include "files/UploadFile.h"
-#include "protocol/ReplyDecoder.h"
 #include "protocol/SampleLine.h"
+#include "session/LineSession.h"
 
 #include <QCoreApplication>
 
 namespace kv7 {
 
-SampleUpload::SampleUpload(Sender send, ReplyDecoder &decoder, UploadHost &host, QObject *parent)
-    : QObject(parent), m_send(std::move(send)), m_decoder(decoder), m_host(host)
+SampleUpload::SampleUpload(Sender send, LineSession &line, UploadHost &host, QObject *parent)
+    : QObject(parent), m_send(std::move(send)), m_line(line), m_run(line.Sample), m_host(host)
 {
     m_run.write = [this](const QByteArray &frame) {
         // The reply to wait for comes after this frame.
-        m_decoder.ForgetLastReply();
+        m_line.Decoder.ForgetLastReply();
         // A failed write has been reported where it happened.
         return m_send(frame) ? SerialResult::Ok() : SerialResult::Fail({});
     };
@@ -42,11 +42,6 @@ void SampleUpload::Upload(const QString &area, const QString &path)
     m_host.Note(QStringLiteral("sample upload ") + transfer.Verdict());
     m_host.HideProgress();
     m_running = false;
-}
-
-void SampleUpload::ReplyTaken()
-{
-    m_run.Offer(m_decoder.LastReply());
 }
 
 void SampleUpload::PortLost()

@@ -1,16 +1,18 @@
 #pragma once
 
-#include "session/SampleRun.h"
+#include "protocol/SampleTransfer.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace kv7 {
 
-class ReplyDecoder;
+class LineSession;
+class SampleRun;
 class UploadHost;
 
 // "Upload Sample" in the window: runs the sample upload on the line with
@@ -21,14 +23,12 @@ public:
     // Writes one frame; a failure is reported there and gives false.
     using Sender = std::function<bool(const QByteArray &)>;
 
-    SampleUpload(Sender send, ReplyDecoder &decoder, UploadHost &host, QObject *parent = nullptr);
+    SampleUpload(Sender send, LineSession &line, UploadHost &host, QObject *parent = nullptr);
 
     // Area as typed, the file's path; returns when the upload has ended,
     // whichever way.
     void Upload(const QString &area, const QString &path);
     bool Running() const { return m_running; }
-    // The reply timer took a frame: the last reply may end the wait.
-    void ReplyTaken();
     // The port went away (told already): no reply can come.
     void PortLost();
 
@@ -40,9 +40,9 @@ private:
     std::optional<QByteArray> ReadFile(const QString &path);
 
     Sender m_send;
-    ReplyDecoder &m_decoder;
+    LineSession &m_line;
+    SampleRun &m_run;
     UploadHost &m_host;
-    SampleRun m_run;
     bool m_running = false;
 };
 

@@ -9,8 +9,8 @@
 
 namespace kv7 {
 
-FirmwareUpload::FirmwareUpload(SerialControl &serial, UploadHost &host, QObject *parent)
-    : QObject(parent), m_run(serial), m_host(host)
+FirmwareUpload::FirmwareUpload(FirmwareRun &run, UploadHost &host, QObject *parent)
+    : QObject(parent), m_run(run), m_host(host)
 {
     connect(&m_run, &FirmwareRun::BootSent, this, [this] { m_host.Note(std::exchange(m_startNote, QString())); });
     connect(&m_run, &FirmwareRun::Holding, this, [this] {

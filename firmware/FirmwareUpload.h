@@ -7,7 +7,6 @@
 
 namespace kv7 {
 
-class SerialControl;
 class UploadHost;
 
 // "Upload Firmware" in the window: checks and reads the image, runs it on
@@ -17,7 +16,7 @@ class UploadHost;
 class FirmwareUpload : public QObject {
     Q_OBJECT
 public:
-    FirmwareUpload(SerialControl &serial, UploadHost &host, QObject *parent = nullptr);
+    FirmwareUpload(FirmwareRun &run, UploadHost &host, QObject *parent = nullptr);
 
     // The image at `path`, exactly as typed.
     void StartUpload(const QString &path);
@@ -37,7 +36,7 @@ private:
     // The run ended: the message, the port and the window, in their order.
     void End();
 
-    FirmwareRun m_run;
+    FirmwareRun &m_run;
     UploadHost &m_host;
     bool m_active = false;
     // The session log's line once the boot command is out.

@@ -13,8 +13,7 @@
 #include "serial/PortChoice.h"
 #include "run/RunLog.h"
 #include "serial/QtSerialControl.h"
-#include "session/FirmwareRun.h"
-#include "session/SampleRun.h"
+#include "session/LineSession.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -72,6 +71,8 @@ PortResult PortRunner::Run()
     clock.start();
     QtSerialControl serial(m_ports);
     Attach(serial);
+    LineSession line(serial);
+    m_line = &line;
     PortResult result;
     result.index = m_index;
     result.port = m_name;
@@ -94,6 +95,7 @@ PortResult PortRunner::Run()
     (void)serial.SetPortOpen(false);
     Finish(result, clock);
     m_serial = nullptr;
+    m_line = nullptr;
     return result;
 }
 
@@ -101,6 +103,8 @@ SlotSummary PortRunner::Station()
 {
     QtSerialControl serial(m_ports);
     Attach(serial);
+    LineSession line(serial);
+    m_line = &line;
     SlotSummary summary;
     summary.port = m_name;
     while (!Stopped() && (m_options.units == 0 || summary.units < m_options.units)) {
@@ -122,6 +126,7 @@ SlotSummary PortRunner::Station()
         (void)serial.SetPortOpen(false);
     }
     m_serial = nullptr;
+    m_line = nullptr;
     m_report.Summarised(summary);
     return summary;
 }
@@ -167,7 +172,7 @@ void PortRunner::WaitUntilGone(const QString &device)
         QObject::connect(m_serial, &SerialControl::PortLost, &loop, &QEventLoop::quit);
         slice.start(UnitPollMs);
         loop.exec();
-        (void)m_serial->Input();
+        m_line->RxBuffer = RxBuffer();
     }
 }
 
@@ -199,7 +204,7 @@ void PortRunner::RunSteps(PortResult &result)
         return;
     }
     m_lastPrinted.clear();
-    m_rx = RxBuffer();
+    m_line->RxBuffer = RxBuffer();
     for (size_t i = 0; i < steps.size(); ++i) {
         StepOutcome out;
         out.number = int(i) + 1;
@@ -343,7 +348,7 @@ bool PortRunner::Frames(const Step &step, StepOutcome &out)
 
 bool PortRunner::Sample(const Step &step, StepOutcome &out)
 {
-    SampleRun run;
+    SampleRun &run = m_line->Sample;
     Note(QStringLiteral("sample upload to area %1: %2 bytes").arg(UploadArea(step.area)).arg(step.data.size()));
     const qint64 lines = SampleTransfer::LinesFor(step.data.size());
     run.write = [this](const QByteArray &frame) { return Write(frame); };
@@ -355,18 +360,17 @@ bool PortRunner::Sample(const Step &step, StepOutcome &out)
     QObject::connect(&run, &SampleRun::Advanced, &loop, [&] {
         m_report.Progress(m_index, m_name, step.name, run.Transfer().Answered(), lines, QStringLiteral("line"));
     });
-    QObject::connect(m_serial, &SerialControl::OnComm, &run, [&] {
-        m_rx.Append(m_serial->Input());
+    QObject::connect(m_line, &LineSession::Received, &loop, [&] {
         while (run.Running()) {
-            const std::optional<QByteArray> frame = TakeFrame(m_rx);
+            const std::optional<QByteArray> frame = m_line->NextFrame();
             if (!frame)
                 break;
             run.Offer(*frame);
         }
     });
-    QObject::connect(m_serial, &SerialControl::PortLost, &run, [&] { run.Fail(WhyNothing({})); });
+    QObject::connect(m_serial, &SerialControl::PortLost, &loop, [&] { run.Fail(WhyNothing({})); });
     QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &run, [&] {
+    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
         if (Stopped())
             run.Fail(WhyNothing({}));
     });
@@ -396,7 +400,7 @@ bool PortRunner::Sample(const Step &step, StepOutcome &out)
 bool PortRunner::Firmware(const Step &step, StepOutcome &out)
 {
     Note(QStringLiteral("firmware upload: %1 bytes").arg(step.data.size()));
-    FirmwareRun run(*m_serial);
+    FirmwareRun &run = m_line->Firmware;
     const FirmwareTransfer &transfer = run.Transfer();
     const int blocks = int(std::ceil(double(step.data.size()) / BlockTransfer::BlockSize));
     // Each reply is answered as it arrives; this thread's loop only waits
@@ -406,9 +410,9 @@ bool PortRunner::Firmware(const Step &step, StepOutcome &out)
     QObject::connect(&run, &FirmwareRun::Advanced, &loop, [&] {
         m_report.Progress(m_index, m_name, step.name, transfer.Progress(), blocks, QStringLiteral("block"));
     });
-    QObject::connect(m_serial, &SerialControl::PortLost, &run, [&] { run.Stop(WhyNothing({}), true); });
+    QObject::connect(m_serial, &SerialControl::PortLost, &loop, [&] { run.Stop(WhyNothing({}), true); });
     QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &run, [&] {
+    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
         if (Stopped())
             run.Stop(WhyNothing({}), false);
     });
@@ -475,26 +479,23 @@ SerialResult PortRunner::Write(const QByteArray &bytes)
 {
     // A frame that came before this write answers nothing of it; the window
     // forgets its last reply the same way.
-    m_rx.Append(m_serial->Input());
-    while (TakeFrame(m_rx)) {
-    }
+    m_line->ForgetFrames();
     return m_serial->Output(bytes);
 }
 
-QByteArray PortRunner::Take(qint64 ms)
+void PortRunner::AwaitBytes(qint64 ms)
 {
-    if (m_serial->InBufferCount() == 0 && ms > 0 && !Stopped()) {
-        QEventLoop loop;
-        QTimer slice;
-        slice.setSingleShot(true);
-        slice.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(m_serial, &SerialControl::OnComm, &loop, &QEventLoop::quit);
-        QObject::connect(m_serial, &SerialControl::PortLost, &loop, &QEventLoop::quit);
-        slice.start(int(std::min<qint64>(ms, StopCheckMs)));
-        loop.exec();
-    }
-    return m_serial->Input();
+    if (ms <= 0 || Stopped())
+        return;
+    QEventLoop loop;
+    QTimer slice;
+    slice.setSingleShot(true);
+    slice.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(m_line, &LineSession::Received, &loop, &QEventLoop::quit);
+    QObject::connect(m_serial, &SerialControl::PortLost, &loop, &QEventLoop::quit);
+    slice.start(int(std::min<qint64>(ms, StopCheckMs)));
+    loop.exec();
 }
 
 std::optional<QByteArray> PortRunner::AwaitFrame(qint64 ms)
@@ -502,12 +503,12 @@ std::optional<QByteArray> PortRunner::AwaitFrame(qint64 ms)
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        if (std::optional<QByteArray> frame = TakeFrame(m_rx))
+        if (std::optional<QByteArray> frame = m_line->NextFrame())
             return frame;
         const qint64 left = ms - clock.elapsed();
         if (left <= 0 || Stopped() || !m_serial->PortOpen())
             return std::nullopt;
-        m_rx.Append(Take(left));
+        AwaitBytes(left);
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "protocol/RxBuffer.h"
 #include "run/Outcome.h"
 #include "run/RunOptions.h"
 #include "serial/PortMap.h"
@@ -14,6 +13,7 @@
 #include <optional>
 
 namespace kv7 {
+class LineSession;
 class SerialControl;
 }
 
@@ -59,9 +59,9 @@ private:
     void Attach(SerialControl &serial);
 
     SerialResult Write(const QByteArray &bytes);
-    // What arrived within `ms`; empty when nothing did, the port went away
-    // or a signal came.
-    QByteArray Take(qint64 ms);
+    // Until bytes arrive, the port goes away or `ms` pass; a signal is
+    // noticed within a slice.
+    void AwaitBytes(qint64 ms);
     // The next reply frame within `ms`.
     std::optional<QByteArray> AwaitFrame(qint64 ms);
     // Why a wait ended without what it waited for.
@@ -82,7 +82,8 @@ private:
     RunLog *m_log;
     const std::atomic<int> &m_stop;
     SerialControl *m_serial = nullptr;
-    RxBuffer m_rx;
+    // The line of the port now in use: what it received, its uploads.
+    LineSession *m_line = nullptr;
     // The step before's printed output, for expect.
     QString m_lastPrinted;
     QString m_lastStep;

@@ -13,7 +13,6 @@ FirmwareRun::FirmwareRun(SerialControl &serial, QObject *parent) : QObject(paren
     Limit.setSingleShot(true);
     Limit.setInterval(FirmwareTransfer::StartLimitMs);
     connect(&Limit, &QTimer::timeout, this, &FirmwareRun::LimitReached);
-    connect(&serial, &SerialControl::OnComm, this, &FirmwareRun::OnReceive);
 }
 
 bool FirmwareRun::Start(const QByteArray &image, int nakLimit)
@@ -48,6 +47,7 @@ SerialResult FirmwareRun::Opening()
             QThread::msleep(static_cast<unsigned long>(move.ms));
             break;
         case Move::StartLimit:
+            m_holding = true;
             emit Holding();
             Limit.start(m_transfer.LimitMs());
             break;
@@ -63,12 +63,11 @@ SerialResult FirmwareRun::Opening()
     return SerialResult::Ok();
 }
 
-void FirmwareRun::OnReceive()
+void FirmwareRun::Take(const QByteArray &text)
 {
-    // Before the run and after it, the line's bytes are somebody else's.
-    if (!m_running)
-        return;
-    const FirmwareTransfer::Step step = m_transfer.Reply(m_serial.Input());
+    // Once the run has ended (its message may still be open) nothing
+    // answers: the transfer is deaf.
+    const FirmwareTransfer::Step step = m_transfer.Reply(text);
     if (!step.acted)
         return;
     Limit.stop();
@@ -115,6 +114,7 @@ void FirmwareRun::Finish(FirmwareTransfer::Ending ending, const QString &error, 
 SerialResult FirmwareRun::GiveBack(bool reopen)
 {
     Limit.stop();
+    m_holding = false;
     if (reopen)
         return m_saved.isEmpty() ? SerialResult::Ok() : m_serial.ReopenAt(m_saved);
     (void)m_serial.SetPortOpen(false);

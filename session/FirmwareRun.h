@@ -38,6 +38,8 @@ public:
     bool Start(const QByteArray &image, int nakLimit = 0);
     // The caller ends it: the port went away, or the program is told to stop.
     void Stop(const QString &error, bool lost);
+    // One receive event's whole text while the run holds the line.
+    void Take(const QByteArray &text);
     // `Limit` ran out: the end, unless a reply came in between.
     void LimitReached();
     // The port at the settings it had before the switch, closed, or opened
@@ -45,6 +47,9 @@ public:
     SerialResult GiveBack(bool reopen);
 
     bool Running() const { return m_running; }
+    // The line is the boot loader's: from the start of the limit until the
+    // port is given back, also while the caller tells of the end.
+    bool HoldsLine() const { return m_holding; }
     const FirmwareTransfer &Transfer() const { return m_transfer; }
     const Result &Outcome() const { return m_result; }
     // The user's settings; empty before the switch.
@@ -67,7 +72,6 @@ signals:
 private:
     // The opening's moves in order; the first failure ends it.
     SerialResult Opening();
-    void OnReceive();
     void Finish(FirmwareTransfer::Ending ending, const QString &error = {}, bool lost = false);
 
     SerialControl &m_serial;
@@ -75,6 +79,7 @@ private:
     QString m_saved;
     Result m_result;
     bool m_running = false;
+    bool m_holding = false;
 };
 
 } // namespace kv7

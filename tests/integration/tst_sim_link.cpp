@@ -43,7 +43,7 @@ private slots:
         QVERIFY(link.serial->Output(QByteArray("\x01GAV\x02" "8\x04", 7)).ok());
         // Two identical replies: both must be taken, none left behind.
         QTRY_COMPARE_WITH_TIMEOUT(link.form->Text1->Text().count('\x04'), 2, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(link.form->RxBuffer.IsEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(link.form->Line().RxBuffer.IsEmpty(), 5000);
         QCOMPARE(link.form->Text2->text(), QStringLiteral("<1>RGAV<2>8000<4>"));
     }
 

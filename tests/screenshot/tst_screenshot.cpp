@@ -84,7 +84,7 @@ private slots:
         for (const char *g : gains)
             m_rig->serial.Feed(QByteArray("\x01RGAV\x02") + g + '\x04');
         m_rig->serial.Feed(QByteArray("\x01RGV \x02KV7 1.0\x04"));
-        QTRY_COMPARE_WITH_TIMEOUT(form.RxBuffer.IsEmpty(), true, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.Line().RxBuffer.IsEmpty(), true, 5000);
     }
 
     void windowShowsOnScreen()

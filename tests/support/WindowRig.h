@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "serial/PortFolder.h"
 #include "serial/PortMap.h"
+#include "session/LineSession.h"
 #include "tests/support/FakeSerialControl.h"
 #include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"

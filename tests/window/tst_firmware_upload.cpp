@@ -171,7 +171,7 @@ private slots:
         QVERIFY(up.form->Timer1->isActive());
         QVERIFY(!up.form->Timer2->isActive());
         // Nothing of the transfer reached the terminal.
-        QCOMPARE(up.form->RxBuffer.Size(), 0);
+        QCOMPARE(up.form->Line().RxBuffer.Size(), 0);
         QVERIFY(up.form->Text1->Text().isEmpty());
     }
 

@@ -84,7 +84,7 @@ private slots:
         noise.replace('\x01', 'x');
         for (int i = 0; i < 3 * 256; ++i)
             rig.serial.Feed(noise);
-        QVERIFY(rig.form->RxBuffer.Size() <= rig.form->RxBuffer.Limit());
+        QVERIFY(rig.form->Line().RxBuffer.Size() <= rig.form->Line().RxBuffer.Limit());
         QVERIFY(rig.form->Text1->Model().Size() <= rig.form->Text1->Model().Limit());
         rig.serial.Feed(QByteArray("\x01RGAV\x02" "7099\x04"));
         QTRY_COMPARE(rig.form->VScroll1[6]->Gain(), 99);
@@ -234,14 +234,14 @@ private slots:
         rig.serial.Feed(QByteArray("xy\x01R", 4));
         rig.serial.Feed(QByteArray("GAV\x02" "3064\x04\x01P\x04", 12));
         QCOMPARE(rig.form->Text1->Text(), QByteArray("xy\x01RGAV\x02" "3064\x04\r\n\x01P\x04"));
-        QCOMPARE(rig.form->RxBuffer.Bytes(), QByteArray("xy\x01RGAV\x02" "3064\x04\x01P\x04"));
+        QCOMPARE(rig.form->Line().RxBuffer.Bytes(), QByteArray("xy\x01RGAV\x02" "3064\x04\x01P\x04"));
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>3064<4>"));
         QCOMPARE(rig.form->VScroll1[2]->Gain(), 64);
         QCOMPARE(rig.form->Text13[2]->text(), QStringLiteral("64"));
         rig.form->Timer1_Timer();
         QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>P<4>"));
-        QCOMPARE(rig.form->Decoder.LastReply(), QByteArray("\x01P\x04"));
+        QCOMPARE(rig.form->Line().Decoder.LastReply(), QByteArray("\x01P\x04"));
     }
 
     // The lamp shows the status letter of each reply; letters compare exactly.
@@ -275,7 +275,7 @@ private slots:
         rig.serial.Feed(QByteArray("\x01R", 2));
         QTest::mouseClick(rig.form->Command2[0], Qt::LeftButton);
         QCOMPARE(rig.form->Text1->Text(), QByteArray());
-        QCOMPARE(rig.form->RxBuffer.Bytes(), QByteArray("\x01R", 2));
+        QCOMPARE(rig.form->Line().RxBuffer.Bytes(), QByteArray("\x01R", 2));
         rig.serial.Feed(QByteArray("\x04", 1));
         QTRY_COMPARE_WITH_TIMEOUT(rig.form->Text2->text(), QStringLiteral("<1>R<4>"), 5000);
         QCOMPARE(rig.form->Text1->Text(), QByteArray("\x04\r\n"));
