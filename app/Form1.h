@@ -2,7 +2,7 @@
 
 #include "app/FailurePolicy.h"
 #include "commands/CommandTable.h"
-#include "commands/UploadHost.h"
+#include "uploads/UploadHost.h"
 
 #include <QByteArray>
 #include <QTime>

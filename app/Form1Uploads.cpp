@@ -6,8 +6,8 @@
 #include "app/MessageBoxes.h"
 #include "app/RealProgressBar.h"
 #include "app/SessionRecorder.h"
-#include "commands/SampleUpload.h"
-#include "firmware/FirmwareUpload.h"
+#include "uploads/SampleUpload.h"
+#include "uploads/FirmwareUpload.h"
 #include "terminal/TerminalPane.h"
 
 #include <QComboBox>

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
-dirs=(app bench commands files firmware fuzz gains log protocol run serial session sim terminal tests)
+dirs=(app bench commands files fuzz gains log protocol run serial session sim terminal tests uploads)
 
 cppcheck -q --std=c++17 --library=qt -I . --enable=warning,performance,portability,style \
     --suppress=missingIncludeSystem --suppress=missingInclude \

@@ -2,7 +2,7 @@
 // things, the window closed during long operations, a port held by another
 // program.
 #include "app/RealProgressBar.h"
-#include "commands/SampleUpload.h"
+#include "uploads/SampleUpload.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
 

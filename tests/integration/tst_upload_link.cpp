@@ -1,5 +1,5 @@
-#include "commands/SampleUpload.h"
-#include "firmware/FirmwareUpload.h"
+#include "uploads/SampleUpload.h"
+#include "uploads/FirmwareUpload.h"
 #include "tests/support/EventWait.h"
 #include "tests/support/SimLink.h"
 #include "tests/support/TransferBytes.h"

@@ -1,5 +1,5 @@
 #include "app/RealProgressBar.h"
-#include "firmware/FirmwareUpload.h"
+#include "uploads/FirmwareUpload.h"
 #include "gains/GainSlider.h"
 #include "terminal/TerminalPane.h"
 #include "tests/support/TransferBytes.h"

@@ -1,5 +1,5 @@
 #include "app/RealProgressBar.h"
-#include "commands/SampleUpload.h"
+#include "uploads/SampleUpload.h"
 #include "tests/support/WindowRig.h"
 #include "tests/support/WithoutFileOverride.h"
 

@@ -1,6 +1,6 @@
-#include "firmware/FirmwareUpload.h"
+#include "uploads/FirmwareUpload.h"
 
-#include "commands/UploadHost.h"
+#include "uploads/UploadHost.h"
 #include "files/UploadFile.h"
 
 #include <QFileInfo>

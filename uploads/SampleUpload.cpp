@@ -1,6 +1,6 @@
-#include "commands/SampleUpload.h"
+#include "uploads/SampleUpload.h"
 
-#include "commands/UploadHost.h"
+#include "uploads/UploadHost.h"
 #include "files/UploadFile.h"
 #include "protocol/SampleLine.h"
 #include "session/LineSession.h"
