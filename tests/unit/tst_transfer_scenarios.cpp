@@ -19,7 +19,7 @@ QByteArray Wire(QByteArray text)
     return text.replace("<1>", "\x01").replace("<2>", "\x02").replace("<4>", "\x04");
 }
 
-// The device's usual sample replies: a0/aE to the area, h0/hE to a line.
+// The device's usual sample replies: a0 to the area, h0/hE to a line.
 QByteArray SampleReply(const QByteArray &word)
 {
     const bool usual = word.size() == 2 && (word[0] == 'a' || word[0] == 'h');
@@ -86,8 +86,8 @@ private slots:
         QTest::newRow("empty file") << "begin a0 data0 h0 w5000" << "PF01 D ok . ." << "done: 0 lines answered, 0 rejected";
         QTest::newRow("only a reply of the awaited shape ends a wait; 32 bytes are two lines")
             << "begin h0 <1>R&PF<2>01<4> a0 data32 <1>R&HX0<4> h0 h0" << "PF01 . . D L0 . L1 ok" << "done: 2 lines answered, 0 rejected";
-        QTest::newRow("area refused") << "begin aE data40 h0 w5000" << "PF01 X . . ."
-                                      << "The device refused sample area 01 (status E); nothing was sent.";
+        QTest::newRow("area refused, without a status") << "begin <1>R&PF<2>01;<4> data40 h0 w5000" << "PF01 X . . ."
+                                                        << "The device refused sample area 01 (status <4>); nothing was sent.";
         QTest::newRow("area unanswered at the limit") << "begin w4999 w5000 a0 w5000" << "PF01 . X . ." << AreaSilent;
         QTest::newRow("line unanswered at the limit") << "begin a0 data40 h0 w4999 w5000 h0" << "PF01 D L0 L1 . X ." << Line2Silent;
         QTest::newRow("line unanswered after a rejection") << "begin a0 data70 hE w5000" << "PF01 D L0 L1 X" << Line2Silent +
