@@ -32,7 +32,14 @@ std::optional<QByteArray> LineSession::Tick()
 
 std::optional<QByteArray> LineSession::NextFrame()
 {
-    return TakeFrame(RxBuffer);
+    // Nothing waits for a tick here: text a stray EOT left in front is
+    // dropped and the frame behind it taken at once.
+    for (;;) {
+        const qsizetype before = RxBuffer.Size();
+        std::optional<QByteArray> frame = TakeFrame(RxBuffer);
+        if (frame || RxBuffer.Size() == before)
+            return frame;
+    }
 }
 
 void LineSession::ForgetFrames()

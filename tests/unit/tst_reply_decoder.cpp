@@ -1,6 +1,8 @@
 #include "protocol/Dump.h"
 #include "protocol/GainReport.h"
 #include "protocol/ReplyDecoder.h"
+#include "session/LineSession.h"
+#include "tests/support/FakeSerialControl.h"
 
 #include <QtTest>
 
@@ -55,6 +57,29 @@ private slots:
         QCOMPARE(got, ticks);
         QCOMPARE(rx.Bytes(), left);
         QCOMPARE(d.Paused(), ticks.size() < 2);
+    }
+
+    // kv7-run has no tick to wait for: the same bytes, as they arrive on
+    // the line, give the same frames at once, none lost behind a stray EOT.
+    void takesEveryFrameAtOnceWithoutATick_data() { takesOneFramePerTick_data(); }
+    void takesEveryFrameAtOnceWithoutATick()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(QByteArrayList, ticks);
+        QFETCH(QByteArray, left);
+        test::FakeSerialControl serial;
+        QVERIFY(serial.SetPortOpen(true).ok());
+        LineSession line(serial);
+        QByteArrayList chunks;
+        connect(&line, &LineSession::Received, [&](const QByteArray &c) { chunks << c; });
+        serial.Feed(received);
+        QCOMPARE(chunks, QByteArrayList{received});
+        QByteArrayList got;
+        while (const std::optional<QByteArray> frame = line.NextFrame())
+            got << *frame;
+        ticks.removeAll(QByteArray());
+        QCOMPARE(got, ticks);
+        QCOMPARE(line.RxBuffer.Bytes(), left);
     }
 
     void dumpShowsControlCodes_data()
