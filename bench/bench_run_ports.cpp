@@ -2,7 +2,7 @@
 // a `kv7-sim --wire` at 115200: bench_run_ports [KiB], 64 by default. Each
 // run's time against the line's limit and against the 1-device run, and
 // kv7-run's CPU. With KV7_BENCH_LATENCY=MS, each behind a modelled USB
-// adapter.
+// adapter; with KV7_BENCH_LOG=FILE, with the session log on.
 #include "bench/WireFigures.h"
 #include "bench/WireSetup.h"
 #include "tests/support/SimProcess.h"
@@ -51,9 +51,10 @@ int main(int argc, char *argv[])
     const bench::FirmwareLimit limit(image.size());
     const QByteArray padded = test::Padded(image);
 
-    std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire%s at once "
-                "(goal: 8 devices within 1.3x of 1); line's limit %.3f s\n",
-                kib, limit.frames, setup->Behind().constData(), limit.seconds);
+    const QString log = qEnvironmentVariable("KV7_BENCH_LOG");
+    std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire%s at once, session "
+                "log %s (goal: 8 devices within 1.3x of 1); line's limit %.3f s\n",
+                kib, limit.frames, setup->Behind().constData(), log.isEmpty() ? "off" : "on", limit.seconds);
     std::printf("  devices   time s   limit/time   time/1-device   CPU s (of a core)   images equal\n");
     double one = 0;
     bool allEqual = true;
@@ -71,6 +72,8 @@ int main(int argc, char *argv[])
             }
             args << QStringLiteral("--port") << QStringLiteral("COM%1").arg(sims.back()->Port());
         }
+        if (!log.isEmpty())
+            args << QStringLiteral("--log") << log;
         args << QStringLiteral("firmware") << path;
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

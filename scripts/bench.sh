@@ -9,7 +9,7 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
 for b in bench_terminal_ingest bench_startup bench_idle bench_get_gains bench_sample_upload bench_firmware_upload \
-    bench_wire_firmware bench_wire_sample bench_wire_gains bench_run_ports bench_run_station; do
+    bench_wire_firmware bench_wire_sample bench_wire_gains bench_run_ports bench_run_sample bench_run_station; do
     echo "== $b"
     build/bench/$b
 done
@@ -24,8 +24,10 @@ for ms in 16 1; do
 done
 # The session log's cost: the firmware upload again, and the soak, with it on.
 log=$(mktemp -d)
-echo "== bench_wire_firmware, session log on"
-KV7_BENCH_LOG=$log/firmware.log build/bench/bench_wire_firmware
+for b in bench_wire_firmware bench_run_ports bench_run_sample; do
+    echo "== $b, session log on"
+    KV7_BENCH_LOG=$log/$b.log build/bench/$b
+done
 echo "== bench_soak, session log on"
 KV7_BENCH_LOG=$log/soak.log build/bench/bench_soak "${KV7_SOAK_SECONDS:-600}"
 rm -r "$log"
