@@ -18,7 +18,7 @@
 #include "serial/SerialSettings.h"
 #include "protocol/Dump.h"
 #include "protocol/GainReport.h"
-#include "protocol/ReceivePath.h"
+#include "terminal/PaneChunk.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 
