@@ -19,7 +19,7 @@
 #include "session/LineSession.h"
 #include "protocol/Dump.h"
 #include "protocol/GainReport.h"
-#include "protocol/ReceivePath.h"
+#include "terminal/PaneChunk.h"
 #include "terminal/StatusLamp.h"
 #include "terminal/TerminalPane.h"
 

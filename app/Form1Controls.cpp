@@ -2,6 +2,7 @@
 #include "app/Form1.h"
 
 #include "app/CaptionFit.h"
+#include "app/CommandPlaces.h"
 #include "app/RealProgressBar.h"
 #include "app/Twips.h"
 #include "gains/GainSlider.h"
@@ -118,8 +119,9 @@ void Form1::CreateControls()
     Command3->setEnabled(false);
 
     for (int i = 0; i < Buttons::Count; ++i) {
-        const ButtonSpec &b = ButtonAt(Buttons::Id(i));
-        Command1[size_t(i)] = Button(this, "Command1", b.caption, Twips(b.left, b.top, b.width, b.height));
+        const auto id = Buttons::Id(i);
+        const CommandPlace &p = CommandPlaceOf(id);
+        Command1[size_t(i)] = Button(this, "Command1", ButtonAt(id).caption, Twips(p.left, p.top, p.width, p.height));
         Command1[size_t(i)]->setObjectName(QStringLiteral("Command1_%1").arg(i));
     }
 

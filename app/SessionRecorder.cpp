@@ -2,8 +2,11 @@
 
 #include "serial/PortMap.h"
 #include "serial/SerialControl.h"
+#include "session/LineRecording.h"
 
 #include <QCoreApplication>
+
+#include <utility>
 
 namespace kv7 {
 
@@ -11,15 +14,17 @@ SessionRecorder::SessionRecorder(SerialControl &serial, const PortMap &ports, QO
     : QObject(parent), m_serial(serial), m_ports(ports)
 {
     m_log.onFailure = [this](const QString &path, const QString &why) { emit Failed(path, why); };
-    connect(&serial, &SerialControl::Wrote, this, [this](const QByteArray &bytes) { m_log.Sent(bytes); });
-    connect(&serial, &SerialControl::Read, this, [this](const QByteArray &bytes) { m_log.Received(bytes); });
-    connect(&serial, &SerialControl::Opened, this, [this] { Note(Port() + QStringLiteral(" opened") + m_serial.Facts().AfterOpened()); });
-    connect(&serial, &SerialControl::Closed, this,
-            [this] { Note(m_ports.Name(m_serial.CommPort()) + QStringLiteral(" closed")); });
-    connect(&serial, &SerialControl::SettingsApplied, this, [this] { Note(Port() + QStringLiteral(" set")); });
-    connect(&serial, &SerialControl::PortLost, this, [this](const QString &why) {
-        Note(QStringLiteral("%1 lost: %2").arg(m_ports.Name(m_serial.CommPort()), why));
-    });
+    LineSink sink;
+    sink.sent = [this](const QByteArray &bytes) { m_log.Sent(bytes); };
+    sink.received = [this](const QByteArray &bytes) { m_log.Received(bytes); };
+    sink.event = [this](const QString &event) { Note(event); };
+    const auto name = [this] { return m_ports.Name(m_serial.CommPort()); };
+    LineWords words;
+    words.opened = [this] { return Port() + QStringLiteral(" opened"); };
+    words.closed = [name] { return name() + QStringLiteral(" closed"); };
+    words.set = [this] { return Port() + QStringLiteral(" set"); };
+    words.lost = [name](const QString &why) { return QStringLiteral("%1 lost: %2").arg(name(), why); };
+    RecordLine(serial, this, std::move(sink), std::move(words));
 }
 
 QString SessionRecorder::Port() const

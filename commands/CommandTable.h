@@ -71,11 +71,11 @@ enum Id : int {
 };
 } // namespace Buttons
 
-// A button's caption, its place in twips and what a click on it does.
+// A button's caption and what a click on it does; its place is the
+// window's (app/CommandPlaces).
 struct ButtonSpec {
     Buttons::Id id;
     const char *caption;
-    int left, top, width, height;
     Command (*command)(const CommandInputs &in);
 };
 

@@ -2,7 +2,7 @@
 // pane's text model, whose lines and bound are checked after every chunk.
 #include "fuzz/Require.h"
 
-#include "protocol/ReceivePath.h"
+#include "terminal/PaneChunk.h"
 #include "terminal/TerminalText.h"
 
 #include <algorithm>

@@ -13,6 +13,7 @@
 #include "serial/PortChoice.h"
 #include "run/RunLog.h"
 #include "serial/QtSerialControl.h"
+#include "session/LineRecording.h"
 #include "session/LineSession.h"
 
 #include <QElapsedTimer>
@@ -55,14 +56,15 @@ void PortRunner::Attach(SerialControl &serial)
     m_serial = &serial;
     if (!m_log)
         return;
-    QObject::connect(&serial, &SerialControl::Wrote, [this](const QByteArray &b) { m_log->Sent(m_name, b); });
-    QObject::connect(&serial, &SerialControl::Read, [this](const QByteArray &b) { m_log->Received(m_name, b); });
-    QObject::connect(&serial, &SerialControl::Opened, [this] {
-        Note(QStringLiteral("opened %1 at %2").arg(m_ports.DevicePath(m_number), m_serial->Settings()) +
-             m_serial->Facts().AfterOpened());
-    });
-    QObject::connect(&serial, &SerialControl::Closed, [this] { Note(QStringLiteral("closed")); });
-    QObject::connect(&serial, &SerialControl::PortLost, [this](const QString &why) { Note(QStringLiteral("lost: ") + why); });
+    LineSink sink;
+    sink.sent = [this](const QByteArray &b) { m_log->Sent(m_name, b); };
+    sink.received = [this](const QByteArray &b) { m_log->Received(m_name, b); };
+    sink.event = [this](const QString &event) { Note(event); };
+    LineWords words; // new settings go unrecorded
+    words.opened = [this] { return QStringLiteral("opened %1 at %2").arg(m_ports.DevicePath(m_number), m_serial->Settings()); };
+    words.closed = [] { return QStringLiteral("closed"); };
+    words.lost = [](const QString &why) { return QStringLiteral("lost: ") + why; };
+    RecordLine(serial, &serial, std::move(sink), std::move(words));
 }
 
 PortResult PortRunner::Run()

@@ -1,6 +1,6 @@
-#include "terminal/Cp437.h"
-#include "protocol/ReceivePath.h"
 #include "protocol/RxBuffer.h"
+#include "terminal/Cp437.h"
+#include "terminal/PaneChunk.h"
 #include "terminal/TerminalText.h"
 
 #include <QtTest>

@@ -68,6 +68,22 @@ private slots:
         QVERIFY2(entries.value(0).endsWith(QStringLiteral("; COM1 /dev/null at 9600,n,8,1, closed")), qPrintable(entries.value(0)));
     }
 
+    // A new speed closes the port and opens it again: both are entries, the
+    // close named by the port alone, the open with its new settings.
+    void recordsTheCloseAndTheOpenOfANewSpeed()
+    {
+        test::WindowRig rig({1});
+        const QString path = rig.FilePath(QStringLiteral("bench.log"));
+        rig.form->Form_Load({}, QStringLiteral("9600"), path);
+        rig.form->Combo1->setCurrentText(QStringLiteral("19200"));
+        rig.form->Combo1_Click();
+        QCOMPARE(Entries(path).mid(1), (QStringList{
+            "* COM1 /dev/null at 9600,n,8,1 opened",
+            "* COM1 closed",
+            "* COM1 /dev/null at 19200,n,8,1 opened",
+        }));
+    }
+
     // A file that cannot be opened: one message, no log. A log whose file
     // fails later (its reader gone, as a full disk fails): one message after
     // the write, and the caption says no more that it logs.

@@ -1,4 +1,4 @@
-#include "protocol/ReceivePath.h"
+#include "terminal/PaneChunk.h"
 
 #include "protocol/ControlChars.h"
 
