@@ -76,10 +76,10 @@ void Form1::CreateCollaborators()
     m_firmware = new FirmwareUpload(m_line->Firmware, *this, this);
     // The time-out timer is the upload's limit: it runs only while the
     // device's answer is awaited.
-    Timer2 = &m_line->Firmware.Limit;
-    Timer2->setObjectName(QStringLiteral("Timer2"));
+    firmwareTimeOut = &m_line->Firmware.Limit;
+    firmwareTimeOut->setObjectName(QStringLiteral("Timer2"));
     m_sample = new SampleUpload([this](const QByteArray &f) { return SendFrame(f); }, *m_line, *this, this);
-    m_gains = new GainPanel(VScroll1, Text13, Text4[3],
+    m_gains = new GainPanel(gainSliders, gainValues, focusedChannelBox,
                             [this](const QByteArray &f) {
                                 m_failures.SliderMoved();
                                 return SendFrame(f);
@@ -93,21 +93,21 @@ void Form1::ConnectControls()
 {
     // `activated` fires on every user choice, also of the item already
     // shown, so choosing the same port again retries the open.
-    connect(cmbCommPort, &QComboBox::activated, this, [this] { cmbCommPort_Click(); });
-    connect(cmbCommPort, &QComboBox::currentIndexChanged, this, [this] { UpdatePortToolTip(); });
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-    for (int i = 0; i < int(Command1.size()); ++i)
-        connect(Command1[size_t(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
-    for (int i = 0; i < int(Command2.size()); ++i)
-        connect(Command2[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
+    connect(portList, &QComboBox::activated, this, [this] { cmbCommPort_Click(); });
+    connect(portList, &QComboBox::currentIndexChanged, this, [this] { UpdatePortToolTip(); });
+    connect(speedList, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    for (int i = 0; i < int(commandButtons.size()); ++i)
+        connect(commandButtons[size_t(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+    for (int i = 0; i < int(clearExitButtons.size()); ++i)
+        connect(clearExitButtons[size_t(i)], &QPushButton::clicked, this, [this, i] { Command2_Click(i); });
     connect(m_line, &LineSession::Received, this, &Form1::MSComm1_OnComm);
     connect(&m_serial, &SerialControl::PortLost, this, &Form1::OnPortLost);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
-    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-    connect(Text1, &TerminalPane::SaveAsRequested, this, &Form1::Text1_SaveAs);
-    connect(Text1, &TerminalPane::LogToFileRequested, this, &Form1::Text1_LogToFile);
-    connect(Text1, &TerminalPane::ReconnectToggled, this, [this](bool on) {
+    connect(sampleFileChooser, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(replyTimer, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(firmwareFileChooser, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(terminalPane, &TerminalPane::SaveAsRequested, this, &Form1::Text1_SaveAs);
+    connect(terminalPane, &TerminalPane::LogToFileRequested, this, &Form1::Text1_LogToFile);
+    connect(terminalPane, &TerminalPane::ReconnectToggled, this, [this](bool on) {
         SetReconnecting(on);
         Preferences().setValue(QLatin1String(ReconnectKey), on);
     });
@@ -127,30 +127,30 @@ void Form1::Form_Load(const QString &port, const QString &speed, const QString &
 {
     for (int n = 1; n <= 255; ++n) {
         if (m_ports.PortExists(n))
-            cmbCommPort->addItem(m_ports.Name(n), n);
+            portList->addItem(m_ports.Name(n), n);
     }
     for (const char *baud : OfferedSpeeds)
-        Combo1->addItem(QString::fromLatin1(baud));
-    SelectSpeed(std::max(0, Combo1->findText(speed)));
+        speedList->addItem(QString::fromLatin1(baud));
+    SelectSpeed(std::max(0, speedList->findText(speed)));
 
     m_reportedPort = 0;
     // The port asked for, by its name in the list; one that is not there is
     // a failed open, and start-up goes on as without it.
-    const int asked = port.isEmpty() ? 0 : cmbCommPort->findText(port, Qt::MatchFixedString);
+    const int asked = port.isEmpty() ? 0 : portList->findText(port, Qt::MatchFixedString);
     if (asked < 0)
         m_messages.Inform(QStringLiteral("Error while trying to open %1.").arg(port), ChoosePort(m_ports, port).why);
     // The log starts with the port and speed about to open, and sees it open.
-    if (cmbCommPort->count() > 0)
-        (void)m_serial.SetCommPort(cmbCommPort->itemData(std::max(0, asked)).toInt());
+    if (portList->count() > 0)
+        (void)m_serial.SetCommPort(portList->itemData(std::max(0, asked)).toInt());
     if (!log.isEmpty())
         (void)StartLog(log);
-    if (cmbCommPort->count() > 0)
+    if (portList->count() > 0)
         SelectPort(std::max(0, asked));
     if (!m_serial.PortOpen()) {
         const SerialResult opened = m_serial.SetPortOpen(true);
         // Start-up goes on with the port closed; say so once, and with no
         // port at all, say what to do.
-        if (!opened.ok() && cmbCommPort->count() == 0) {
+        if (!opened.ok() && portList->count() == 0) {
             m_messages.Inform(QStringLiteral("No serial port was found."),
                               QStringLiteral("Connect the serial adapter of the KV7, or start the simulated device "
                                              "(kv7-sim), then start KV7 Test again."));
@@ -159,24 +159,24 @@ void Form1::Form_Load(const QString &port, const QString &speed, const QString &
         }
     }
     m_reportedPort = 0;
-    Timer1->start();
+    replyTimer->start();
 }
 
 void Form1::SelectPort(int index)
 {
-    cmbCommPort->setCurrentIndex(index);
+    portList->setCurrentIndex(index);
     cmbCommPort_Click();
 }
 
 void Form1::SelectSpeed(int index)
 {
-    Combo1->setCurrentIndex(index);
+    speedList->setCurrentIndex(index);
     Combo1_Click();
 }
 
 void Form1::UpdatePortToolTip()
 {
-    const QVariant data = cmbCommPort->currentData();
+    const QVariant data = portList->currentData();
     const int shown = data.toInt();
     QStringList tip;
     if (data.isValid())
@@ -193,7 +193,7 @@ void Form1::UpdatePortToolTip()
             tip << QStringLiteral("Reconnected by itself at %1, when the device came back.")
                        .arg(m_backAt.toString(QStringLiteral("HH:mm:ss")));
     }
-    cmbCommPort->setToolTip(tip.join(QLatin1Char('\n')));
+    portList->setToolTip(tip.join(QLatin1Char('\n')));
 }
 
 QString Form1::CarryOn() const
@@ -215,14 +215,14 @@ void Form1::Opened()
 
 void Form1::PortBack(int number)
 {
-    int index = cmbCommPort->findData(number);
+    int index = portList->findData(number);
     if (index < 0) {
         // Back under another number: the list shows where it is now.
-        cmbCommPort->addItem(m_ports.Name(number), number);
-        index = cmbCommPort->count() - 1;
+        portList->addItem(m_ports.Name(number), number);
+        index = portList->count() - 1;
     }
     Note(QStringLiteral("port back: %1 %2").arg(m_ports.Name(number), m_ports.DevicePath(number)));
-    cmbCommPort->setCurrentIndex(index);
+    portList->setCurrentIndex(index);
     Opened();
     m_backAt = QTime::currentTime();
     UpdatePortToolTip();
@@ -231,7 +231,7 @@ void Form1::PortBack(int number)
 void Form1::SetReconnecting(bool on)
 {
     m_return->SetEnabled(on);
-    Text1->SetReconnecting(on);
+    terminalPane->SetReconnecting(on);
 }
 
 void Form1::ReportOpenError(int port, const QString &why)
@@ -242,7 +242,7 @@ void Form1::ReportOpenError(int port, const QString &why)
 
 void Form1::cmbCommPort_Click()
 {
-    const int port = cmbCommPort->currentData().toInt();
+    const int port = portList->currentData().toInt();
     if (m_serial.PortOpen()) {
         const SerialResult closed = m_serial.SetPortOpen(false);
         if (!closed.ok())
@@ -261,12 +261,12 @@ void Form1::Combo1_Click()
     // With the port closed the speed waits for the next open, so the list
     // shows what that open will use.
     if (!m_serial.PortOpen()) {
-        (void)m_serial.SetSettings(Combo1->currentText()); // every listed speed parses
+        (void)m_serial.SetSettings(speedList->currentText()); // every listed speed parses
         return;
     }
     const QString before = m_serial.Settings();
     (void)m_serial.SetPortOpen(false);
-    SerialResult result = m_serial.SetSettings(Combo1->currentText());
+    SerialResult result = m_serial.SetSettings(speedList->currentText());
     if (result.ok())
         result = m_serial.SetPortOpen(true);
     if (result.ok())
@@ -275,7 +275,7 @@ void Form1::Combo1_Click()
     // is not left closed at a speed it cannot take.
     (void)m_serial.SetSettings(before);
     const SerialResult back = m_serial.SetPortOpen(true);
-    Combo1->setCurrentText(QString::number(SerialSettings::Parse(before, {})->baud));
+    speedList->setCurrentText(QString::number(SerialSettings::Parse(before, {})->baud));
     ReportOpenError(m_serial.CommPort(), back.ok() ? result.error : result.error + QLatin1Char('\n') + back.error);
 }
 
@@ -283,16 +283,16 @@ void Form1::Command1_Click(int index)
 {
     m_failures.UserActed();
     CommandInputs in;
-    in.soundFile = Text11->text();
-    in.sendWord = Text4[0]->text();
-    in.sendParam = Text4[1]->text();
-    in.sample = Text3->text();
-    in.duration = Text7->text();
-    in.trigStart = Check1->isChecked();
-    in.chronoInput = Text8->text();
-    in.chronoTime = Text9->text();
-    in.deviceBaud = Text4[2]->text();
-    in.eraseArea = Text12->text();
+    in.soundFile = soundFileBox->text();
+    in.sendWord = commandWordBox->text();
+    in.sendParam = commandParamBox->text();
+    in.sample = sampleBox->text();
+    in.duration = durationBox->text();
+    in.trigStart = trigStartCheck->isChecked();
+    in.chronoInput = chronoInputNumberBox->text();
+    in.chronoTime = chronoTimeBox->text();
+    in.deviceBaud = deviceBaudBox->text();
+    in.eraseArea = eraseAreaBox->text();
     const Command command = CommandFor(index, in);
     switch (command.kind) {
     case Command::Single:
@@ -357,7 +357,7 @@ void Form1::RunPaced(const QByteArrayList &frames)
 void Form1::Command2_Click(int index)
 {
     if (index == 0) {
-        Text1->Clear();
+        terminalPane->Clear();
     } else if (index == 1) {
         End(0);
     }
@@ -378,7 +378,7 @@ void Form1::End(int code)
 
 void Form1::MSComm1_OnComm(const QByteArray &chunk)
 {
-    Text1->AppendText(PaneChunk(chunk));
+    terminalPane->AppendText(PaneChunk(chunk));
 }
 
 void Form1::Timer1_Timer()
@@ -393,12 +393,12 @@ void Form1::Timer1_Timer()
 
 void Form1::ShowReply(const QByteArray &frame)
 {
-    Text2->setText(Dump(frame));
-    Shape1->SetFillColour(LampColour(frame.size() > 1 ? frame[1] : '\0'));
+    replyLine->setText(Dump(frame));
+    statusLamp->SetFillColour(LampColour(frame.size() > 1 ? frame[1] : '\0'));
     if (const auto report = ParseGainReport(frame)) {
         const auto i = size_t(report->channel - 1);
-        VScroll1[i]->SetGain(report->gain);
-        Text13[i]->setText(QString::number(report->gain));
+        gainSliders[i]->SetGain(report->gain);
+        gainValues[i]->setText(QString::number(report->gain));
     }
 }
 
@@ -406,13 +406,13 @@ void Form1::SetControlsEnabled(bool enabled)
 {
     for (QWidget *control : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         control->setEnabled(enabled);
-    for (QTimer *timer : {Timer1, Timer2}) {
+    for (QTimer *timer : {replyTimer, firmwareTimeOut}) {
         if (enabled)
             timer->start();
         else
             timer->stop();
     }
-    Command3->setEnabled(false);
+    convertWaveButton->setEnabled(false);
 }
 
 void Form1::OnPortLost()

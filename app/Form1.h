@@ -96,40 +96,44 @@ public:
     // How "EXIT" ends the process; tests replace it.
     std::function<void(int)> ExitProgram;
 
-    // Controls, named as in the window's design.
-    TerminalPane *Text1 = nullptr;
-    QLineEdit *Text2 = nullptr;
-    StatusLamp *Shape1 = nullptr;
-    QLabel *lblCOMPort = nullptr;
-    QComboBox *cmbCommPort = nullptr;
-    QComboBox *Combo1 = nullptr;
-    std::array<QPushButton *, 2> Command2{};
-    std::array<QLineEdit *, 8> Text13{};
-    std::array<GainSlider *, 8> VScroll1{};
-    std::array<QLineEdit *, 4> Text4{};
-    QLineEdit *Text3 = nullptr;
-    QLineEdit *Text7 = nullptr;
-    QLabel *Label1 = nullptr;
-    QCheckBox *Check1 = nullptr;
-    QLineEdit *Text10 = nullptr;
-    QLineEdit *Text8 = nullptr;
-    QLineEdit *Text9 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLineEdit *Text11 = nullptr;
-    QLineEdit *Text12 = nullptr;
-    QLineEdit *Text14 = nullptr;
-    QLineEdit *Text15 = nullptr;
-    QPushButton *Command4 = nullptr;
-    QLineEdit *Text5 = nullptr;
-    QPushButton *Command5 = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label4 = nullptr;
-    RealProgressBar *ProgressBar1 = nullptr;
-    QPushButton *Command3 = nullptr;
-    std::array<QPushButton *, Buttons::Count> Command1{};
-    QTimer *Timer1 = nullptr;
-    QTimer *Timer2 = nullptr;
+    // Controls, named for what they are; each keeps its name in the
+    // window's design as its objectName.
+    TerminalPane *terminalPane = nullptr;
+    QLineEdit *replyLine = nullptr;
+    StatusLamp *statusLamp = nullptr;
+    QLabel *portCaption = nullptr;
+    QComboBox *portList = nullptr;
+    QComboBox *speedList = nullptr;
+    std::array<QPushButton *, 2> clearExitButtons{};
+    std::array<QLineEdit *, 8> gainValues{};
+    std::array<GainSlider *, 8> gainSliders{};
+    QLineEdit *commandWordBox = nullptr;
+    QLineEdit *commandParamBox = nullptr;
+    QLineEdit *deviceBaudBox = nullptr;
+    QLineEdit *focusedChannelBox = nullptr;
+    QLineEdit *sampleBox = nullptr;
+    QLineEdit *durationBox = nullptr;
+    QLabel *durationUnit = nullptr;
+    QCheckBox *trigStartCheck = nullptr;
+    QLineEdit *chronoInputBox = nullptr;
+    QLineEdit *chronoInputNumberBox = nullptr;
+    QLineEdit *chronoTimeBox = nullptr;
+    QLabel *chronoTimeUnit = nullptr;
+    QLineEdit *soundFileBox = nullptr;
+    QLineEdit *eraseAreaBox = nullptr;
+    QLineEdit *uploadAreaBox = nullptr;
+    QLineEdit *sampleFileBox = nullptr;
+    QPushButton *sampleFileChooser = nullptr;
+    QLineEdit *firmwareFileBox = nullptr;
+    QPushButton *firmwareFileChooser = nullptr;
+    QLabel *sohMark = nullptr;
+    QLabel *stxMark = nullptr;
+    QLabel *eotMark = nullptr;
+    RealProgressBar *uploadProgress = nullptr;
+    QPushButton *convertWaveButton = nullptr;
+    std::array<QPushButton *, Buttons::Count> commandButtons{};
+    QTimer *replyTimer = nullptr;
+    QTimer *firmwareTimeOut = nullptr;
 
 protected:
     // Closing the window ends the program as "EXIT" does, also in the

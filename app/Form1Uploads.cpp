@@ -30,14 +30,14 @@ void Form1::Report(const QString &text, const QString &detail)
 
 void Form1::ShowProgress(double maximum)
 {
-    ProgressBar1->SetMaximum(maximum);
-    ProgressBar1->SetValue(0);
-    ProgressBar1->setVisible(true);
+    uploadProgress->SetMaximum(maximum);
+    uploadProgress->SetValue(0);
+    uploadProgress->setVisible(true);
 }
 
 void Form1::SetProgress(double value)
 {
-    ProgressBar1->SetValue(value);
+    uploadProgress->SetValue(value);
 }
 
 void Form1::Note(const QString &event)
@@ -47,7 +47,7 @@ void Form1::Note(const QString &event)
 
 void Form1::HideProgress()
 {
-    ProgressBar1->setVisible(false);
+    uploadProgress->setVisible(false);
 }
 
 bool Form1::UploadActive() const
@@ -63,7 +63,7 @@ bool Form1::AnyUploadRunning() const
 void Form1::StartUpload()
 {
     if (!AnyUploadRunning())
-        m_firmware->StartUpload(Text5->text());
+        m_firmware->StartUpload(firmwareFileBox->text());
 }
 
 void Form1::RunSampleUpload()
@@ -71,12 +71,12 @@ void Form1::RunSampleUpload()
     // Every line must reach the device, at the speed, its area was selected
     // on; the other buttons stay usable.
     const QString why = QStringLiteral("Locked while the sample upload runs.");
-    for (QComboBox *list : {cmbCommPort, Combo1}) {
+    for (QComboBox *list : {portList, speedList}) {
         list->setEnabled(false);
         list->setToolTip(why);
     }
-    m_sample->Upload(Text14->text(), Text15->text());
-    for (QComboBox *list : {cmbCommPort, Combo1}) {
+    m_sample->Upload(uploadAreaBox->text(), sampleFileBox->text());
+    for (QComboBox *list : {portList, speedList}) {
         list->setEnabled(true);
         list->setToolTip(QString());
     }
@@ -101,7 +101,7 @@ void Form1::Command4_Click()
     request.filter = QStringLiteral("Sound Samples (*.SSS)|*.SSS|All Files (*.*)|*.*|");
     request.initialDir = QStringLiteral("C:\\");
     request.mustExist = false;
-    ChooseFile(Text15, request);
+    ChooseFile(sampleFileBox, request);
 }
 
 void Form1::Command5_Click()
@@ -109,8 +109,8 @@ void Form1::Command5_Click()
     FileRequest request;
     request.title = QStringLiteral("Choose BIN file:");
     request.filter = QStringLiteral("Binary file (*.bin)|*.bin| All files (*.*)|*.*");
-    request.initialDir = QFileInfo(Text5->text()).path();
-    ChooseFile(Text5, request);
+    request.initialDir = QFileInfo(firmwareFileBox->text()).path();
+    ChooseFile(firmwareFileBox, request);
 }
 
 void Form1::Text1_LogToFile()
@@ -148,7 +148,7 @@ bool Form1::StartLog(const QString &path)
 void Form1::ShowLogState()
 {
     setWindowTitle(m_record->Running() ? WindowCaption() + QStringLiteral(" - logging to ") + m_record->Path() : WindowCaption());
-    Text1->SetLogging(m_record->Running());
+    terminalPane->SetLogging(m_record->Running());
 }
 
 void Form1::Text1_SaveAs()
@@ -157,7 +157,7 @@ void Form1::Text1_SaveAs()
     if (!path)
         return;
     // Written whole or not at all: a failed save leaves no half file.
-    const QByteArray bytes = Text1->Text();
+    const QByteArray bytes = terminalPane->Text();
     QSaveFile file(*path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         m_messages.Inform(QStringLiteral("The terminal text could not be saved to %1.").arg(*path), file.errorString());

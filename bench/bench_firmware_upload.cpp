@@ -41,7 +41,7 @@ double Ours(const QString &image, const QStringList &peerOptions, const QString 
     test::SimLink link;
     if (!link.Start(peerOptions, program))
         return -1;
-    link.form->Text5->setText(image);
+    link.form->firmwareFileBox->setText(image);
     const double cpu0 = bench::CpuSeconds();
     QElapsedTimer clock;
     clock.start();

@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
         const double wall = double(clock.nsecsElapsed()) / 1e9;
         const double cpu = bench::CpuSeconds() - cpu0;
         std::printf("run %d: %.3f s, CPU %.3f s = %.1f%% of one core, slider 8 at %d\n", run + 1, wall, cpu,
-                    100.0 * cpu / wall, form.VScroll1[7]->Gain());
+                    100.0 * cpu / wall, form.gainSliders[7]->Gain());
     }
     return 0;
 }

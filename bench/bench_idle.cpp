@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     form.show();
 
     int ticks = 0;
-    QObject::connect(form.Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+    QObject::connect(form.replyTimer, &QTimer::timeout, [&ticks] { ++ticks; });
     QApplication::processEvents();
     const double cpu0 = bench::CpuSeconds();
     QElapsedTimer clock;

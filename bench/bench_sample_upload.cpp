@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
     if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\x5A')) != size)
         return 1;
     file.close();
-    link.form->Text15->setText(path);
+    link.form->sampleFileBox->setText(path);
 
     const int lines = size / 32 + 1;
     std::printf("\"Upload Sample\" of %d bytes (%d lines) against kv7-sim (target: >= 90 lines/s, < 10%% of one core)\n",

@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     QElapsedTimer tickClock;
     tickClock.start();
     qint64 lastTick = 0, maxGapMs = 0;
-    QObject::connect(form.Timer1, &QTimer::timeout, [&] {
+    QObject::connect(form.replyTimer, &QTimer::timeout, [&] {
         const qint64 now = tickClock.elapsed();
         maxGapMs = std::max(maxGapMs, now - lastTick);
         lastTick = now;
@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
     std::printf("\"Get Gains\": %d runs, longest %lld ms; longest gap between reply-timer ticks: %lld ms\n", runs,
                 static_cast<long long>(longestRunMs), static_cast<long long>(maxGapMs));
     QString sliders;
-    for (const auto *slider : form.VScroll1)
+    for (const auto *slider : form.gainSliders)
         sliders += QString::number(slider->Gain()) + QLatin1Char(' ');
     std::printf("sliders at the end: %s(the simulator's gains are 1 2 3 4 5 6 7 8)\n", qPrintable(sliders));
     const double wall = double(clock.elapsed()) / 1000.0;

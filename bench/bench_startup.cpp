@@ -36,7 +36,7 @@ void Run(const char *name, const QString &folder, bool families)
         clock.start();
         form.Form_Load();
         ms.push_back(double(clock.nsecsElapsed()) / 1e6);
-        listed = form.cmbCommPort->count();
+        listed = form.portList->count();
     }
     std::sort(ms.begin(), ms.end());
     std::printf("%-34s ports listed %3d  median %7.2f ms  max %7.2f ms\n", name, listed, ms[ms.size() / 2], ms.back());

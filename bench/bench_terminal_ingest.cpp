@@ -52,7 +52,7 @@ void Run(bool lineBreaks, qreal ratio, bool selecting)
     form.show();
     form.setScreen(ScreenAt(ratio));
     QApplication::processEvents();
-    TerminalPane *pane = form.Text1;
+    TerminalPane *pane = form.terminalPane;
 
     const QByteArray data = Traffic(4 * 1024 * 1024, lineBreaks);
     QElapsedTimer clock;

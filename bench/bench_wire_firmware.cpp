@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
     if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
         return 1;
     file.close();
-    link.form->Text5->setText(path);
+    link.form->firmwareFileBox->setText(path);
     const QString log = bench::StartBenchLog(*link.form);
 
     const bench::FirmwareLimit lim(image.size());

@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
         std::printf("run %d: %.3f s (floor %.3f s: %d bytes on the line take %.3f s), ratio %.3f; last reply taken "
                     "after %.3f s%s, slider 8 at %d\n",
                     run + 1, seconds, floor, bytes, bench::LineSeconds(bytes, 9600), floor / seconds, all,
-                    taken ? "" : " (MISSING REPLIES)", form.VScroll1[7]->Gain());
+                    taken ? "" : " (MISSING REPLIES)", form.gainSliders[7]->Gain());
     }
     bench::WireFigures::Of(link.sim).Print();
     return 0;

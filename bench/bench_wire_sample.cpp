@@ -33,7 +33,7 @@ bool Run(const bench::WireSetup &setup, int baud, int kib)
         std::fprintf(stderr, "kv7-sim did not start, or its port did not open\n");
         return false;
     }
-    link.form->Combo1->setCurrentText(QString::number(baud));
+    link.form->speedList->setCurrentText(QString::number(baud));
     link.form->Combo1_Click();
     const int size = kib * 1024;
     const QString path = link.FilePath(QStringLiteral("bench.SSS"));
@@ -41,7 +41,7 @@ bool Run(const bench::WireSetup &setup, int baud, int kib)
     if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, '\x5A')) != size)
         return false;
     file.close();
-    link.form->Text15->setText(path);
+    link.form->sampleFileBox->setText(path);
 
     const int lines = size / 32 + 1;
     QElapsedTimer clock;

@@ -31,10 +31,11 @@ bool ComeBack(SimLink &link)
         return false;
     // The window opens it again by itself, within a second.
     if (!test::WaitUntil([&] { return link.serial->PortOpen(); }, 1500) ||
-        !link.form->cmbCommPort->toolTip().contains(QLatin1String("Reconnected by itself at ")) || link.form->UploadActive())
+        !link.form->portList->toolTip().contains(QLatin1String("Reconnected by itself at ")) ||
+        link.form->UploadActive())
         return false;
     link.form->Command1_Click(Buttons::GetVersion);
-    return test::WaitUntil([&] { return link.form->Text2->text().contains(QStringLiteral("KV7-SIM")); }, 5000);
+    return test::WaitUntil([&] { return link.form->replyLine->text().contains(QStringLiteral("KV7-SIM")); }, 5000);
 }
 
 } // namespace
@@ -63,13 +64,13 @@ private slots:
         QVERIFY(link.Start({}));
         const QString path = link.FilePath(QStringLiteral("file"));
         QVERIFY(test::WriteFile(path, QByteArray(during == "firmware" ? 4 << 20 : 64 << 10, 'x')));
-        link.form->Text15->setText(path);
-        link.form->Text5->setText(path);
+        link.form->sampleFileBox->setText(path);
+        link.form->firmwareFileBox->setText(path);
         if (during == "idle") {
             link.sim.Stop();
         } else if (during == "firmware") {
             link.form->StartUpload();
-            QVERIFY(test::WaitUntil([&] { return link.form->ProgressBar1->Value() > 20; }, 10000));
+            QVERIFY(test::WaitUntil([&] { return link.form->uploadProgress->Value() > 20; }, 10000));
             link.sim.Stop();
         } else {
             // "Get Gains" sends 8 frames 50 ms apart; the sample upload 2048 lines.
@@ -81,8 +82,8 @@ private slots:
         QCOMPARE(link.messages.details, QStringList{"It opens again by itself when the device is back, or choose another port in the port list."});
         QVERIFY(!link.serial->PortOpen());
         QVERIFY(!link.form->Sample().Running());
-        QVERIFY(!link.form->ProgressBar1->isVisibleTo(link.form.get()));
-        QVERIFY(link.form->Command1[Buttons::UploadFirmware]->isEnabled());
+        QVERIFY(!link.form->uploadProgress->isVisibleTo(link.form.get()));
+        QVERIFY(link.form->commandButtons[Buttons::UploadFirmware]->isEnabled());
         QCOMPARE(link.serial->Settings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(ComeBack(link));
         QCOMPARE(link.messages.texts.size(), 1);
@@ -107,9 +108,10 @@ private slots:
         QVERIFY(link.sim.Start(link.dir.path(), {QStringLiteral("--com"), QStringLiteral("2")}));
         QVERIFY(QFile::link(link.sim.Device(), stable));
         QVERIFY(test::WaitUntil([&] { return link.serial->PortOpen(); }, 1500));
-        QCOMPARE(link.form->cmbCommPort->currentText(), QStringLiteral("COM2"));
+        QCOMPARE(link.form->portList->currentText(), QStringLiteral("COM2"));
         link.form->Command1_Click(Buttons::GetVersion);
-        QVERIFY(test::WaitUntil([&] { return link.form->Text2->text().contains(QStringLiteral("KV7-SIM")); }, 5000));
+        QVERIFY(test::WaitUntil([&] { return link.form->replyLine->text().contains(QStringLiteral("KV7-SIM")); },
+                                5000));
         QCOMPARE(link.messages.texts.size(), 1);
     }
 
@@ -141,11 +143,11 @@ private slots:
         };
         const QString path = link.FilePath(QStringLiteral("file"));
         QVERIFY(test::WriteFile(path, QByteArray(1000, 's')));
-        link.form->Text15->setText(path);
-        link.form->Text5->setText(path);
+        link.form->sampleFileBox->setText(path);
+        link.form->firmwareFileBox->setText(path);
         QTimer::singleShot(100, [&] {
             if (byExit)
-                link.form->Command2[1]->click();
+                link.form->clearExitButtons[1]->click();
             else
                 link.form->close();
         });
@@ -202,7 +204,7 @@ private slots:
         QVERIFY(!link.Open());
         QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Error while trying to open COM1.")});
         QCOMPARE(link.messages.details.value(0), said);
-        emit link.form->cmbCommPort->activated(0);
+        emit link.form->portList->activated(0);
         QCOMPARE(link.messages.texts.size(), 2);
         QCOMPARE(link.messages.details[1], link.messages.details[0]);
         if (shell) {
@@ -211,7 +213,7 @@ private slots:
             return;
         }
         holder.reset();
-        emit link.form->cmbCommPort->activated(0);
+        emit link.form->portList->activated(0);
         QVERIFY(link.serial->PortOpen());
         QCOMPARE(link.messages.texts.size(), 2);
     }

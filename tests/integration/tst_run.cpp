@@ -450,11 +450,11 @@ private slots:
         QVERIFY(link.Start({}));
         const QString windowLog = link.FilePath(QStringLiteral("window.log"));
         QVERIFY(link.form->StartLog(windowLog));
-        link.form->Text5->setText(m_firmware);
+        link.form->firmwareFileBox->setText(m_firmware);
         link.form->StartUpload();
         QVERIFY(test::WaitUntil([&] { return !link.form->UploadActive(); }, 30000));
-        link.form->Text15->setText(m_sample);
-        link.form->Text14->setText(QStringLiteral("5"));
+        link.form->sampleFileBox->setText(m_sample);
+        link.form->uploadAreaBox->setText(QStringLiteral("5"));
         link.form->Command1_Click(Buttons::UploadSample);
         QCOMPARE(link.messages.texts, QStringList{QStringLiteral("Finished uploading firmware and all is OK!")});
 

@@ -27,12 +27,12 @@ private slots:
         link.form->Command1_Click(Buttons::GetGains);
         for (int i = 0; i < 8; ++i) {
             const int expected = i == 7 ? 127 : 10 * (i + 1);
-            QTRY_COMPARE_WITH_TIMEOUT(link.form->VScroll1[size_t(i)]->Gain(), expected, 5000);
-            QCOMPARE(link.form->Text13[size_t(i)]->text(), QString::number(expected));
+            QTRY_COMPARE_WITH_TIMEOUT(link.form->gainSliders[size_t(i)]->Gain(), expected, 5000);
+            QCOMPARE(link.form->gainValues[size_t(i)]->text(), QString::number(expected));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(link.form->Text2->text(), QStringLiteral("<1>RAV <2>8127<4>"), 5000);
-        QCOMPARE(link.form->Shape1->FillColour(), QColor(0, 255, 0));
-        QVERIFY(link.form->Text1->Text().startsWith(QByteArray("\x01RGAV\x02" "1010\x04")));
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->replyLine->text(), QStringLiteral("<1>RAV <2>8127<4>"), 5000);
+        QCOMPARE(link.form->statusLamp->FillColour(), QColor(0, 255, 0));
+        QVERIFY(link.form->terminalPane->Text().startsWith(QByteArray("\x01RGAV\x02" "1010\x04")));
         QVERIFY(link.messages.texts.isEmpty());
     }
 
@@ -42,9 +42,9 @@ private slots:
         QVERIFY(link.Start({QStringLiteral("--double"), QStringLiteral("--split")}));
         QVERIFY(link.serial->Output(QByteArray("\x01GAV\x02" "8\x04", 7)).ok());
         // Two identical replies: both must be taken, none left behind.
-        QTRY_COMPARE_WITH_TIMEOUT(link.form->Text1->Text().count('\x04'), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(link.form->terminalPane->Text().count('\x04'), 2, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(link.form->Line().RxBuffer.IsEmpty(), 5000);
-        QCOMPARE(link.form->Text2->text(), QStringLiteral("<1>RGAV<2>8000<4>"));
+        QCOMPARE(link.form->replyLine->text(), QStringLiteral("<1>RGAV<2>8000<4>"));
     }
 
     void wireTakesTheLineTimeBothWays()
@@ -57,7 +57,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(link.serial->Output(frame).ok());
-        QVERIFY(test::WaitUntil([&] { return link.form->Text1->Text().contains('\x04'); }, 10000));
+        QVERIFY(test::WaitUntil([&] { return link.form->terminalPane->Text().contains('\x04'); }, 10000));
         const double seconds = double(clock.nsecsElapsed()) / 1e9;
         const double line = double(frame.size() + frame.size() + 1) / 960; // 8N1 at 9600
         QVERIFY2(seconds >= 0.95 * line && seconds <= line + 3,
@@ -80,7 +80,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(link.serial->Output("\x01GV \x04").ok());
-        QVERIFY(test::WaitUntil([&] { return link.form->Text1->Text().contains('\x04'); }, 5000));
+        QVERIFY(test::WaitUntil([&] { return link.form->terminalPane->Text().contains('\x04'); }, 5000));
         QVERIFY2(clock.elapsed() >= 150, qPrintable(QString::number(clock.elapsed())));
     }
 

@@ -20,7 +20,7 @@ bool UploadFirmware(SimLink &link, const QByteArray &image)
     const QString path = link.FilePath(QStringLiteral("firmware.bin"));
     if (!test::WriteFile(path, image))
         return false;
-    link.form->Text5->setText(path);
+    link.form->firmwareFileBox->setText(path);
     link.form->StartUpload();
     if (!test::WaitUntil([&] { return !link.form->UploadActive(); }, 60000))
         return false;
@@ -56,8 +56,8 @@ private slots:
         const QByteArray sample = test::RandomBytes(10 * 1024 + 5, 5);
         const QString path = link.FilePath(QStringLiteral("take.SSS"));
         QVERIFY(test::WriteFile(path, sample));
-        link.form->Text15->setText(path);
-        link.form->Text14->setText(QStringLiteral("3"));
+        link.form->sampleFileBox->setText(path);
+        link.form->uploadAreaBox->setText(QStringLiteral("3"));
         link.form->Command1_Click(Buttons::UploadSample);
         QVERIFY(link.messages.texts.isEmpty());
         const QByteArray expected = sample + QByteArray(32 - sample.size() % 32, '\0');

@@ -41,8 +41,8 @@ int CopyThenExit(bool closeWindow)
     if (!QTest::qWaitForWindowExposed(&form, 5000))
         return 2;
     rig.serial.Feed("RGV \x02KV7 1.0");
-    QTest::keyClick(form.Text1, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(form.Text1, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(form.terminalPane, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form.terminalPane, Qt::Key_C, Qt::ControlModifier);
     if (!QGuiApplication::clipboard()->ownsClipboard())
         return 2;
     std::puts("copied");
@@ -50,7 +50,7 @@ int CopyThenExit(bool closeWindow)
     if (closeWindow)
         form.close();
     else
-        form.Command2[1]->click();
+        form.clearExitButtons[1]->click();
     return 3; // the exit path came back
 }
 
@@ -74,7 +74,7 @@ private slots:
         m_rig = std::make_unique<test::WindowRig>(QList<int>{1});
         Form1 &form = *m_rig->form;
         form.Form_Load();
-        form.Text5->setText(FixedFirmwarePath());
+        form.firmwareFileBox->setText(FixedFirmwarePath());
         form.move(0, 0);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form, 5000));
@@ -102,20 +102,20 @@ private slots:
     void replyLineAndLamp()
     {
         Form1 &form = *m_rig->form;
-        QCOMPARE(form.Text2->text(), QStringLiteral("<1>RGV <2>KV7 1.0<4>"));
+        QCOMPARE(form.replyLine->text(), QStringLiteral("<1>RGV <2>KV7 1.0<4>"));
         const QImage shot = Grab();
-        QCOMPARE(shot.pixelColor(form.Shape1->geometry().center()), LampColour('R'));
-        const QRect area = form.Shape1->geometry() | form.Text2->geometry();
+        QCOMPARE(shot.pixelColor(form.statusLamp->geometry().center()), LampColour('R'));
+        const QRect area = form.statusLamp->geometry() | form.replyLine->geometry();
         QVERIFY(SaveIfChanged(QStringLiteral("reply.png"), Crop(shot, area)));
     }
 
     void gainPanel()
     {
         Form1 &form = *m_rig->form;
-        QCOMPARE(form.Text13[5]->text(), QStringLiteral("127"));
+        QCOMPARE(form.gainValues[5]->text(), QStringLiteral("127"));
         QRect area;
-        for (size_t i = 0; i < form.VScroll1.size(); ++i)
-            area |= form.VScroll1[i]->geometry() | form.Text13[i]->geometry();
+        for (size_t i = 0; i < form.gainSliders.size(); ++i)
+            area |= form.gainSliders[i]->geometry() | form.gainValues[i]->geometry();
         QVERIFY(SaveIfChanged(QStringLiteral("gains.png"), Crop(Grab(), area)));
     }
 
@@ -124,7 +124,7 @@ private slots:
     void terminalSelectionAndMenu()
     {
         Form1 &form = *m_rig->form;
-        TerminalPane *pane = form.Text1;
+        TerminalPane *pane = form.terminalPane;
         const qsizetype line = pane->Model().LineCount() - 2;
         const qint64 start = pane->Model().LineStart(line);
         QWindow *window = form.windowHandle();
@@ -156,18 +156,18 @@ private slots:
         QCOMPARE(file.write(QByteArray(1024, '\x5A')), 1024);
         file.close();
 
-        form.Text5->setText(image);
+        form.firmwareFileBox->setText(image);
         form.StartUpload();
-        form.Text5->setText(FixedFirmwarePath());
+        form.firmwareFileBox->setText(FixedFirmwarePath());
         QCOMPARE(m_rig->messages.questions.size(), 1);
         QVERIFY(form.UploadActive());
         serial.Feed("{");
         serial.Feed("\x15");
         for (int i = 0; i < 3; ++i)
             serial.Feed("\x06");
-        QCOMPARE(form.ProgressBar1->Value(), 3.0);
-        QVERIFY(form.ProgressBar1->isVisible());
-        QVERIFY(!form.Command1[Buttons::UploadFirmware]->isEnabled());
+        QCOMPARE(form.uploadProgress->Value(), 3.0);
+        QVERIFY(form.uploadProgress->isVisible());
+        QVERIFY(!form.commandButtons[Buttons::UploadFirmware]->isEnabled());
         QVERIFY(SaveIfChanged(QStringLiteral("upload.png"), Grab()));
         form.Timer2_Timer(); // the upload ends as a silent device's would
     }

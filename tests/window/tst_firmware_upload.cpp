@@ -25,14 +25,14 @@ struct Upload : test::WindowRig {
         form->Form_Load();
         path = dir.filePath(QStringLiteral("image.bin"));
         test::WriteFile(path, image);
-        form->Text5->setText(path);
+        form->firmwareFileBox->setText(path);
         // What the user sees around each message: the steps of an ending
         // in their order.
         messages.onInform = [this] {
             atMessages << QStringLiteral("%1 %2 %3 %4")
                               .arg(serial.PortOpen() ? "open" : "closed", serial.Settings(),
                                    form->UploadActive() ? "active" : "idle",
-                                   form->Command1[Buttons::UploadFirmware]->isEnabled() ? "enabled" : "disabled");
+                                   form->commandButtons[Buttons::UploadFirmware]->isEnabled() ? "enabled" : "disabled");
         };
     }
 
@@ -59,12 +59,12 @@ private slots:
         const QString empty = up.path;
         up.serial.writes.clear();
 
-        up.form->Text5->setText(QStringLiteral("   "));
+        up.form->firmwareFileBox->setText(QStringLiteral("   "));
         up.form->StartUpload();
         QVERIFY(up.messages.questions.isEmpty());
 
         up.messages.answers = {false};
-        up.form->Text5->setText(empty);
+        up.form->firmwareFileBox->setText(empty);
         up.form->StartUpload();
         QCOMPARE(up.messages.questions,
                  QStringList{QStringLiteral("Send file: Are you sure you want to upload file %1?").arg(empty)});
@@ -75,24 +75,24 @@ private slots:
         const QString spaced = QStringLiteral(" %1 ").arg(empty);
         QStringList expected;
         for (const QString &path : {spaced, up.dir.path(), QStringLiteral("/dev/zero")}) {
-            up.form->Text5->setText(path);
+            up.form->firmwareFileBox->setText(path);
             up.form->StartUpload();
             expected << QStringLiteral("File %1 does not exist. Aborting upload.").arg(path);
         }
         // An image larger than an upload may take is refused before it is read whole.
         QFile big(up.dir.filePath(QStringLiteral("big.bin")));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(FirmwareTransfer::MaxImageBytes + 1));
-        up.form->Text5->setText(big.fileName());
+        up.form->firmwareFileBox->setText(big.fileName());
         up.form->StartUpload();
         expected << QStringLiteral("File %1 cannot be uploaded. Aborting upload.").arg(big.fileName());
         QCOMPARE(up.messages.details.last(), QStringLiteral("It is larger than 67108864 bytes, the most this upload can take."));
-        up.form->Text5->setText(empty);
+        up.form->firmwareFileBox->setText(empty);
         up.form->StartUpload();
         QCOMPARE(up.messages.texts, expected << QStringLiteral("File %1 is empty. Aborting upload.").arg(empty));
         QVERIFY(up.serial.writes.isEmpty());
-        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
+        QVERIFY(!up.form->uploadProgress->isVisibleTo(up.form.get()));
         QVERIFY(!up.form->UploadActive());
-        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
+        QVERIFY(up.form->commandButtons[Buttons::UploadFirmware]->isEnabled());
     }
 
     void startSwitchesToTheBootLoaderAndDisablesTheWindow()
@@ -116,16 +116,17 @@ private slots:
         QCOMPARE(up.serial.opens.last().port, 1);
         QCOMPARE(up.form->Firmware().SavedSettings(), QStringLiteral("9600,n,8,1"));
         QVERIFY(up.form->UploadActive());
-        QVERIFY(up.form->ProgressBar1->isVisibleTo(up.form.get()));
-        QCOMPARE(up.form->ProgressBar1->Maximum(), 0.0078125);
+        QVERIFY(up.form->uploadProgress->isVisibleTo(up.form.get()));
+        QCOMPARE(up.form->uploadProgress->Maximum(), 0.0078125);
         for (QWidget *control : std::initializer_list<QWidget *>{
-                 up.form->Command1[Buttons::UploadFirmware], up.form->Command1[Buttons::GetVersion], up.form->Command5, up.form->Command2[0],
-                 up.form->Command2[1], up.form->Text5, up.form->Label1, up.form->VScroll1[7], up.form->Text1,
-                 up.form->cmbCommPort, up.form->ProgressBar1})
+                 up.form->commandButtons[Buttons::UploadFirmware], up.form->commandButtons[Buttons::GetVersion],
+                 up.form->firmwareFileChooser, up.form->clearExitButtons[0], up.form->clearExitButtons[1],
+                 up.form->firmwareFileBox, up.form->durationUnit, up.form->gainSliders[7], up.form->terminalPane,
+                 up.form->portList, up.form->uploadProgress})
             QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
-        QVERIFY(!up.form->Timer1->isActive());
-        QVERIFY(up.form->Timer2->isActive());
-        QCOMPARE(up.form->Timer2->interval(), 5000);
+        QVERIFY(!up.form->replyTimer->isActive());
+        QVERIFY(up.form->firmwareTimeOut->isActive());
+        QCOMPARE(up.form->firmwareTimeOut->interval(), 5000);
     }
 
     void fullExchangeEndsWithTheWindowRestored()
@@ -135,8 +136,8 @@ private slots:
         up.StartAndSync();
         QCOMPARE(up.serial.writes, QByteArrayList{Sync});
         // From the first answer on, the limit is the stall limit.
-        QVERIFY(up.form->Timer2->isActive());
-        QCOMPARE(up.form->Timer2->interval(), 30000);
+        QVERIFY(up.form->firmwareTimeOut->isActive());
+        QCOMPARE(up.form->firmwareTimeOut->interval(), 30000);
         up.serial.Feed(Nak);
         up.serial.Feed(Nak);
         up.serial.Feed(Ack + Nak); // two replies run together mean nothing
@@ -144,14 +145,14 @@ private slots:
         QCOMPARE(up.serial.writes[1], up.serial.writes[2]);
         QCOMPARE(up.serial.writes[1].mid(0, 3), QByteArray("\x01\x01\xFE"));
         up.serial.Feed(Ack);
-        QCOMPARE(up.form->ProgressBar1->Value(), 1.0);
+        QCOMPARE(up.form->uploadProgress->Value(), 1.0);
         up.serial.Feed(Ack);
         QCOMPARE(up.serial.writes.last().mid(0, 3), QByteArray("\x01\x03\xFC"));
         QCOMPARE(up.serial.writes.last().mid(3 + 44, 84), QByteArray(84, '\x1A'));
         up.serial.Feed(Ack);
         QCOMPARE(up.serial.writes.last(), Eot);
-        QCOMPARE(up.form->ProgressBar1->Value(), 2.0);
-        QCOMPARE(up.form->ProgressBar1->Maximum(), 2.34375);
+        QCOMPARE(up.form->uploadProgress->Value(), 2.0);
+        QCOMPARE(up.form->uploadProgress->Maximum(), 2.34375);
         QVERIFY(up.messages.texts.isEmpty());
         up.serial.Feed(Ack);
 
@@ -160,16 +161,16 @@ private slots:
         QVERIFY(!up.form->UploadActive());
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
-        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
-        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
-        QVERIFY(up.form->Command2[1]->isEnabled());
-        QVERIFY(up.form->Label1->isEnabled());
-        QVERIFY(!up.form->Command3->isEnabled());
-        QVERIFY(up.form->Timer1->isActive());
-        QVERIFY(!up.form->Timer2->isActive());
+        QVERIFY(!up.form->uploadProgress->isVisibleTo(up.form.get()));
+        QVERIFY(up.form->commandButtons[Buttons::UploadFirmware]->isEnabled());
+        QVERIFY(up.form->clearExitButtons[1]->isEnabled());
+        QVERIFY(up.form->durationUnit->isEnabled());
+        QVERIFY(!up.form->convertWaveButton->isEnabled());
+        QVERIFY(up.form->replyTimer->isActive());
+        QVERIFY(!up.form->firmwareTimeOut->isActive());
         // Nothing of the transfer reached the terminal.
         QCOMPARE(up.form->Line().RxBuffer.Size(), 0);
-        QVERIFY(up.form->Text1->Text().isEmpty());
+        QVERIFY(up.form->terminalPane->Text().isEmpty());
     }
 
     void silentDeviceTimesOutAndANewUploadStartsAfresh()
@@ -181,9 +182,9 @@ private slots:
         QCOMPARE(up.atMessages, QStringList{"open 115200,n,8,1 active disabled"});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
         QVERIFY(up.serial.PortOpen());
-        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
-        QVERIFY(!up.form->Timer2->isActive());
-        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
+        QVERIFY(up.form->commandButtons[Buttons::UploadFirmware]->isEnabled());
+        QVERIFY(!up.form->firmwareTimeOut->isActive());
+        QVERIFY(!up.form->uploadProgress->isVisibleTo(up.form.get()));
 
         up.StartAndSync();
         up.serial.Feed(Nak);
@@ -208,10 +209,10 @@ private slots:
         up.form->Timer2_Timer(); // 30 s later
         QVERIFY(!up.form->UploadActive());
         QCOMPARE(up.serial.writes.size(), writes);
-        QVERIFY(!up.form->Timer2->isActive());
+        QVERIFY(!up.form->firmwareTimeOut->isActive());
         QCOMPARE(up.messages.texts, QStringList{QStringLiteral("Firmware upload timeout.")});
         QCOMPARE(up.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
-        QVERIFY(up.form->Command5->isEnabled());
+        QVERIFY(up.form->firmwareFileChooser->isEnabled());
     }
 
     void largeImagesAreCountedExactly()
@@ -220,7 +221,7 @@ private slots:
         Upload big(QByteArray(64 * 1024 * 1024, '\x5A'));
         big.StartAndSync();
         big.serial.Feed(Nak);
-        QCOMPARE(big.form->ProgressBar1->Maximum(), 524288.0);
+        QCOMPARE(big.form->uploadProgress->Maximum(), 524288.0);
         QCOMPARE(big.serial.writes.last().size(), 132);
         QCOMPARE(big.serial.writes.last().right(1), QByteArray(1, char((128 * 0x5A) % 256)));
     }
@@ -262,10 +263,10 @@ private slots:
         QCOMPARE(up.messages.texts, messages.split(QLatin1Char('|')));
         QCOMPARE(up.atMessages.value(0), QStringLiteral("closed 9600,n,8,1 idle enabled"));
         QVERIFY(!up.form->UploadActive());
-        QVERIFY(!up.form->ProgressBar1->isVisibleTo(up.form.get()));
-        QVERIFY(up.form->Command1[Buttons::UploadFirmware]->isEnabled());
-        QVERIFY(up.form->Timer1->isActive());
-        QVERIFY(!up.form->Timer2->isActive());
+        QVERIFY(!up.form->uploadProgress->isVisibleTo(up.form.get()));
+        QVERIFY(up.form->commandButtons[Buttons::UploadFirmware]->isEnabled());
+        QVERIFY(up.form->replyTimer->isActive());
+        QVERIFY(!up.form->firmwareTimeOut->isActive());
         QCOMPARE(up.serial.Settings(), QStringLiteral("9600,n,8,1"));
     }
 };

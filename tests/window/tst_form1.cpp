@@ -50,12 +50,12 @@ private slots:
         Form1 *form = rig.form.get();
         // Tab's path: the focus chain, less what cannot take focus.
         QStringList path;
-        QWidget *w = form->Text1;
+        QWidget *w = form->terminalPane;
         do {
             if (w->parentWidget() == form && w->isEnabled() && w->isVisibleTo(form) && (w->focusPolicy() & Qt::TabFocus))
                 path << w->objectName();
             w = w->nextInFocusChain();
-        } while (w != form->Text1);
+        } while (w != form->terminalPane);
         const QStringList left{"Text1", "Text2", "cmbCommPort", "Combo1", "Command2_0", "Command1_0", "Command1_30",
                                "Text4_2", "Command1_1", "Command1_2", "Text11", "Command1_33", "Command1_31",
                                "Text12", "Command1_32", "Text14", "Text15", "Command4", "Command1_36", "Text5",
@@ -68,9 +68,9 @@ private slots:
         // And a real Tab key from the last of the left column.
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form));
-        form->Command5->setFocus();
-        QTest::keyClick(form->Command5, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form->Command1[Buttons::PlaySample1]);
+        form->firmwareFileChooser->setFocus();
+        QTest::keyClick(form->firmwareFileChooser, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form->commandButtons[Buttons::PlaySample1]);
     }
 
     void noiseStaysBoundedAndRepliesStillDecode()
@@ -85,9 +85,9 @@ private slots:
         for (int i = 0; i < 3 * 256; ++i)
             rig.serial.Feed(noise);
         QVERIFY(rig.form->Line().RxBuffer.Size() <= rig.form->Line().RxBuffer.Limit());
-        QVERIFY(rig.form->Text1->Model().Size() <= rig.form->Text1->Model().Limit());
+        QVERIFY(rig.form->terminalPane->Model().Size() <= rig.form->terminalPane->Model().Limit());
         rig.serial.Feed(QByteArray("\x01RGAV\x02" "7099\x04"));
-        QTRY_COMPARE(rig.form->VScroll1[6]->Gain(), 99);
+        QTRY_COMPARE(rig.form->gainSliders[6]->Gain(), 99);
     }
 
     // Every caption of a button, check box or label fits the area its style
@@ -125,7 +125,7 @@ private slots:
             QCOMPARE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), button->text());
         rig.form->show();
         for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
-            QTest::keyClick(rig.form->Command1[Buttons::GetVersion], key);
+            QTest::keyClick(rig.form->commandButtons[Buttons::GetVersion], key);
         QCOMPARE(rig.serial.writes, QByteArrayList(3, "\x01GV \x04"));
     }
 
@@ -167,30 +167,30 @@ private slots:
         // The list: the ports found in ascending order, each with its number.
         std::sort(ports.begin(), ports.end());
         for (int i = 0; i < ports.size(); ++i) {
-            QCOMPARE(rig.form->cmbCommPort->itemText(i), QStringLiteral("COM%1").arg(ports[i]));
-            QCOMPARE(rig.form->cmbCommPort->itemData(i).toInt(), ports[i]);
+            QCOMPARE(rig.form->portList->itemText(i), QStringLiteral("COM%1").arg(ports[i]));
+            QCOMPARE(rig.form->portList->itemData(i).toInt(), ports[i]);
         }
-        QCOMPARE(Items(rig.form->Combo1), (QStringList{"300", "1200", "9600", "19200", "57600", "115200"}));
-        QCOMPARE(rig.form->Combo1->currentText(), QStringLiteral("9600"));
+        QCOMPARE(Items(rig.form->speedList), (QStringList{"300", "1200", "9600", "19200", "57600", "115200"}));
+        QCOMPARE(rig.form->speedList->currentText(), QStringLiteral("9600"));
         if (choose >= 0)
-            rig.Choose(rig.form->cmbCommPort, choose);
+            rig.Choose(rig.form->portList, choose);
         QCOMPARE(rig.messages.texts, messages);
         QCOMPARE(rig.serial.openAttempts, attempts);
         QCOMPARE(rig.serial.PortOpen() ? rig.serial.CommPort() : 0, openPort);
         if (!busy.isEmpty() && !ports.isEmpty())
             QVERIFY(rig.messages.details.value(0).contains(QLatin1String("busy")));
         if (ports.isEmpty()) { // the list says why it is empty, the message what to do
-            QCOMPARE(rig.form->cmbCommPort->placeholderText(), QStringLiteral("no serial port found"));
-            QCOMPARE(rig.form->cmbCommPort->currentIndex(), -1);
+            QCOMPARE(rig.form->portList->placeholderText(), QStringLiteral("no serial port found"));
+            QCOMPARE(rig.form->portList->currentIndex(), -1);
             QVERIFY(rig.messages.details.value(0).contains(QLatin1String("start KV7 Test again")));
         }
         // Choosing the entry shown again retries it.
         rig.serial.failingPorts.clear();
-        rig.Choose(rig.form->cmbCommPort, rig.form->cmbCommPort->currentIndex());
+        rig.Choose(rig.form->portList, rig.form->portList->currentIndex());
         QCOMPARE(rig.serial.PortOpen(), !ports.isEmpty());
         if (!ports.isEmpty()) {
             QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("9600,n,8,1"));
-            QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+            QCOMPARE(rig.form->portList->toolTip(), QStringLiteral("/dev/null"));
         }
     }
 
@@ -218,9 +218,9 @@ private slots:
         rig.serial.refusedSpeeds = {refused};
         rig.messages.texts.clear();
         const int speed = refused ? refused : open ? 115200 : 19200;
-        rig.Choose(rig.form->Combo1, rig.form->Combo1->findText(QString::number(speed)));
+        rig.Choose(rig.form->speedList, rig.form->speedList->findText(QString::number(speed)));
         QCOMPARE(rig.serial.Settings(), settings);
-        QCOMPARE(rig.form->Combo1->currentText(), shown);
+        QCOMPARE(rig.form->speedList->currentText(), shown);
         QCOMPARE(rig.serial.PortOpen(), open);
         QCOMPARE(rig.messages.texts, refused ? QStringList{"Error while trying to open COM1."} : QStringList{});
         if (open)
@@ -233,14 +233,14 @@ private slots:
         rig.form->Form_Load();
         rig.serial.Feed(QByteArray("xy\x01R", 4));
         rig.serial.Feed(QByteArray("GAV\x02" "3064\x04\x01P\x04", 12));
-        QCOMPARE(rig.form->Text1->Text(), QByteArray("xy\x01RGAV\x02" "3064\x04\r\n\x01P\x04"));
+        QCOMPARE(rig.form->terminalPane->Text(), QByteArray("xy\x01RGAV\x02" "3064\x04\r\n\x01P\x04"));
         QCOMPARE(rig.form->Line().RxBuffer.Bytes(), QByteArray("xy\x01RGAV\x02" "3064\x04\x01P\x04"));
         rig.form->Timer1_Timer();
-        QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>RGAV<2>3064<4>"));
-        QCOMPARE(rig.form->VScroll1[2]->Gain(), 64);
-        QCOMPARE(rig.form->Text13[2]->text(), QStringLiteral("64"));
+        QCOMPARE(rig.form->replyLine->text(), QStringLiteral("<1>RGAV<2>3064<4>"));
+        QCOMPARE(rig.form->gainSliders[2]->Gain(), 64);
+        QCOMPARE(rig.form->gainValues[2]->text(), QStringLiteral("64"));
         rig.form->Timer1_Timer();
-        QCOMPARE(rig.form->Text2->text(), QStringLiteral("<1>P<4>"));
+        QCOMPARE(rig.form->replyLine->text(), QStringLiteral("<1>P<4>"));
         QCOMPARE(rig.form->Line().Decoder.LastReply(), QByteArray("\x01P\x04"));
     }
 
@@ -262,10 +262,10 @@ private slots:
         QFETCH(QColor, lamp);
         Rig rig({1});
         rig.form->Form_Load();
-        rig.form->Shape1->SetFillColour(Qt::black);
+        rig.form->statusLamp->SetFillColour(Qt::black);
         rig.serial.Feed(reply);
         rig.form->Timer1_Timer();
-        QCOMPARE(rig.form->Shape1->FillColour(), lamp);
+        QCOMPARE(rig.form->statusLamp->FillColour(), lamp);
     }
 
     void clsKeepsUndecodedReplies()
@@ -273,12 +273,12 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         rig.serial.Feed(QByteArray("\x01R", 2));
-        QTest::mouseClick(rig.form->Command2[0], Qt::LeftButton);
-        QCOMPARE(rig.form->Text1->Text(), QByteArray());
+        QTest::mouseClick(rig.form->clearExitButtons[0], Qt::LeftButton);
+        QCOMPARE(rig.form->terminalPane->Text(), QByteArray());
         QCOMPARE(rig.form->Line().RxBuffer.Bytes(), QByteArray("\x01R", 2));
         rig.serial.Feed(QByteArray("\x04", 1));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.form->Text2->text(), QStringLiteral("<1>R<4>"), 5000);
-        QCOMPARE(rig.form->Text1->Text(), QByteArray("\x04\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.form->replyLine->text(), QStringLiteral("<1>R<4>"), 5000);
+        QCOMPARE(rig.form->terminalPane->Text(), QByteArray("\x04\r\n"));
     }
 
     void pacedRunPausesFiveTicksAfterEachFrame()
@@ -286,7 +286,7 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         int ticks = 0;
-        connect(rig.form->Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+        connect(rig.form->replyTimer, &QTimer::timeout, [&ticks] { ++ticks; });
         QList<int> at;
         rig.serial.onWrite = [&](const QByteArray &) { at.append(ticks); };
         rig.form->Command1_Click(Buttons::GetGains);
@@ -296,8 +296,8 @@ private slots:
         for (int k = 1; k < at.size(); ++k)
             QCOMPARE(at[k] - at[k - 1], 5);
         QCOMPARE(ticks - at.last(), 5); // the last pause too
-        QCOMPARE(rig.form->Timer1->interval(), 10);
-        QCOMPARE(rig.form->Timer1->timerType(), Qt::PreciseTimer);
+        QCOMPARE(rig.form->replyTimer->interval(), 10);
+        QCOMPARE(rig.form->replyTimer->timerType(), Qt::PreciseTimer);
     }
 
     // A button pressed while "Get Gains" pauses runs inside the pause; a
@@ -324,7 +324,7 @@ private slots:
         rig.form->Form_Load();
         const QString image = rig.dir.filePath(QStringLiteral("image.bin"));
         QVERIFY(test::WriteFile(image, "firmware"));
-        rig.form->Text5->setText(image);
+        rig.form->firmwareFileBox->setText(image);
         bool started = false;
         rig.serial.onWrite = [&](const QByteArray &) {
             if (!std::exchange(started, true))
@@ -345,13 +345,13 @@ private slots:
         const QString carryOn = QStringLiteral("It opens again by itself when the device is back, or choose another port in the port list.");
         QCOMPARE(rig.messages.texts, QStringList{"The connection to COM1 was lost."});
         QCOMPARE(rig.messages.details, QStringList{carryOn});
-        QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("was lost")));
+        QVERIFY(rig.form->portList->toolTip().contains(QLatin1String("was lost")));
         rig.form->Command1_Click(Buttons::GetBattery);
         QCOMPARE(rig.messages.details.value(1), QStringLiteral("The connection to COM1 was lost. ") + carryOn);
         // The speed chosen meanwhile is the one the port comes back at.
-        rig.Choose(rig.form->Combo1, rig.form->Combo1->findText(QStringLiteral("115200")));
-        rig.Choose(rig.form->cmbCommPort, 0);
-        QCOMPARE(rig.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+        rig.Choose(rig.form->speedList, rig.form->speedList->findText(QStringLiteral("115200")));
+        rig.Choose(rig.form->portList, 0);
+        QCOMPARE(rig.form->portList->toolTip(), QStringLiteral("/dev/null"));
         QCOMPARE(rig.serial.opens.last().settings, QStringLiteral("115200,n,8,1"));
     }
 
@@ -374,7 +374,7 @@ private slots:
     {
         Rig rig({1});
         rig.form->Form_Load();
-        rig.form->Timer1->stop();
+        rig.form->replyTimer->stop();
         rig.serial.failWritesFrom = 0;
         rig.serial.Feed("\x01RGAV\x02" "1010\x04\x01RGAV\x02" "2020\x04\x01RGAV\x02" "3030\x04");
         rig.form->Timer1_Timer();
@@ -384,12 +384,12 @@ private slots:
         rig.form->Timer1_Timer();
         rig.form->Timer1_Timer();
         QCoreApplication::processEvents();
-        QCOMPARE(rig.form->VScroll1[2]->Gain(), 30);
+        QCOMPARE(rig.form->gainSliders[2]->Gain(), 30);
         QCOMPARE(rig.messages.texts.size(), 1);
-        rig.form->VScroll1[4]->SetGain(5); // the user's own move is told again
+        rig.form->gainSliders[4]->SetGain(5); // the user's own move is told again
         QCOMPARE(rig.messages.texts.size(), 2);
         rig.serial.failWritesFrom = 2;
-        rig.form->Timer1->start();
+        rig.form->replyTimer->start();
         rig.form->Command1_Click(Buttons::GetSoundFiles);
         QCOMPARE(rig.serial.writes.size(), 2);
         QCOMPARE(rig.messages.details, QStringList(3, "input/output error"));
@@ -400,43 +400,43 @@ private slots:
         Rig rig({1});
         rig.form->Form_Load();
         Form1 &f = *rig.form;
-        f.VScroll1[0]->SetGain(64);
+        f.gainSliders[0]->SetGain(64);
         QCOMPARE(rig.serial.writes, QByteArrayList{QByteArray("\x01" "AV \x02" "1064\x04")});
-        QCOMPARE(f.Text13[0]->text(), QStringLiteral("64"));
+        QCOMPARE(f.gainValues[0]->text(), QStringLiteral("64"));
         // Typed text: clamped, rounded, and one frame per change of the number.
-        f.Text13[1]->setText(QStringLiteral("70000"));
-        QCOMPARE(f.VScroll1[1]->Gain(), 127);
-        QCOMPARE(f.Text13[1]->text(), QStringLiteral("127"));
-        f.Text13[1]->setText(QStringLiteral("-4"));
+        f.gainValues[1]->setText(QStringLiteral("70000"));
+        QCOMPARE(f.gainSliders[1]->Gain(), 127);
+        QCOMPARE(f.gainValues[1]->text(), QStringLiteral("127"));
+        f.gainValues[1]->setText(QStringLiteral("-4"));
         QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "2000\x04"));
         const qsizetype before = rig.serial.writes.size();
-        f.Text13[1]->setText(QStringLiteral("abc")); // reads 0, slider already there
+        f.gainValues[1]->setText(QStringLiteral("abc")); // reads 0, slider already there
         QCOMPARE(rig.serial.writes.size(), before);
         // A report that moves a slider is answered; one that does not, is not.
         rig.serial.Feed(QByteArray("\x01RGAV\x02" "2040\x04\x01RGAV\x02" "1064\x04", 22));
         f.Timer1_Timer();
         QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "2040\x04"));
-        QCOMPARE(f.Text13[1]->text(), QStringLiteral("40"));
+        QCOMPARE(f.gainValues[1]->text(), QStringLiteral("40"));
         const qsizetype afterReport = rig.serial.writes.size();
         f.Timer1_Timer();
         QCOMPARE(rig.serial.writes.size(), afterReport);
         // Focus names the channel; dragging sends only on release.
         f.show();
-        f.VScroll1[3]->setFocus();
-        QTRY_COMPARE_WITH_TIMEOUT(f.Text4[3]->text(), QStringLiteral("Headset"), 5000);
+        f.gainSliders[3]->setFocus();
+        QTRY_COMPARE_WITH_TIMEOUT(f.focusedChannelBox->text(), QStringLiteral("Headset"), 5000);
         // The focused slider shows a mark.
-        const QImage focused = f.VScroll1[3]->grab().toImage();
-        f.Text3->setFocus();
-        QTRY_VERIFY(f.VScroll1[3]->grab().toImage() != focused);
-        f.VScroll1[3]->setFocus();
+        const QImage focused = f.gainSliders[3]->grab().toImage();
+        f.sampleBox->setFocus();
+        QTRY_VERIFY(f.gainSliders[3]->grab().toImage() != focused);
+        f.gainSliders[3]->setFocus();
         // Up raises the gain by one, Page Up by eight.
-        QTest::keyClick(f.VScroll1[3], Qt::Key_Up);
-        QCOMPARE(f.VScroll1[3]->Gain(), 1);
-        QTest::keyClick(f.VScroll1[3], Qt::Key_PageUp);
-        QCOMPARE(f.VScroll1[3]->Gain(), 9);
+        QTest::keyClick(f.gainSliders[3], Qt::Key_Up);
+        QCOMPARE(f.gainSliders[3]->Gain(), 1);
+        QTest::keyClick(f.gainSliders[3], Qt::Key_PageUp);
+        QCOMPARE(f.gainSliders[3]->Gain(), 9);
         QCOMPARE(rig.serial.writes.last(), QByteArray("\x01" "AV \x02" "4009\x04"));
         // The top arrow raises it too, and so does the trough above the thumb, by eight.
-        GainSlider *bar = f.VScroll1[3];
+        GainSlider *bar = f.gainSliders[3];
         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 2));
         QCOMPARE(bar->Gain(), 10);
         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() / 3));
@@ -491,8 +491,8 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QStringList, qtFilters);
         Rig rig({1});
-        QPushButton *chooser = firmware ? rig.form->Command5 : rig.form->Command4;
-        QLineEdit *box = firmware ? rig.form->Text5 : rig.form->Text15;
+        QPushButton *chooser = firmware ? rig.form->firmwareFileChooser : rig.form->sampleFileChooser;
+        QLineEdit *box = firmware ? rig.form->firmwareFileBox : rig.form->sampleFileBox;
         const QString before = box->text();
         rig.dialogs.answers = {std::nullopt, QStringLiteral("/tmp/chosen")};
         chooser->click();
@@ -515,17 +515,17 @@ private slots:
         QCOMPARE(f.windowTitle(), QStringLiteral("KV7 Test 1.0"));
         QCOMPARE(f.size(), QSize(814, 582));
         QCOMPARE(f.minimumSize(), f.maximumSize());
-        QVERIFY(!f.Command3->isEnabled());
-        QVERIFY(f.ProgressBar1->isHidden());
+        QVERIFY(!f.convertWaveButton->isEnabled());
+        QVERIFY(f.uploadProgress->isHidden());
         // Every button lies inside the window and none covers another.
         const QRect client(QPoint(0, 0), f.size());
         QSet<QString> captions;
-        for (size_t i = 0; i < f.Command1.size(); ++i) {
-            captions.insert(f.Command1[i]->text());
-            QVERIFY2(client.contains(f.Command1[i]->geometry()), qPrintable(f.Command1[i]->text()));
-            for (size_t j = i + 1; j < f.Command1.size(); ++j)
-                QVERIFY2(!f.Command1[i]->geometry().intersects(f.Command1[j]->geometry()),
-                         qPrintable(f.Command1[i]->text() + " / " + f.Command1[j]->text()));
+        for (size_t i = 0; i < f.commandButtons.size(); ++i) {
+            captions.insert(f.commandButtons[i]->text());
+            QVERIFY2(client.contains(f.commandButtons[i]->geometry()), qPrintable(f.commandButtons[i]->text()));
+            for (size_t j = i + 1; j < f.commandButtons.size(); ++j)
+                QVERIFY2(!f.commandButtons[i]->geometry().intersects(f.commandButtons[j]->geometry()),
+                         qPrintable(f.commandButtons[i]->text() + " / " + f.commandButtons[j]->text()));
         }
         QCOMPARE(captions.size(), int(Buttons::Count));
     }

@@ -27,14 +27,14 @@ struct Sample : test::WindowRig {
         form->Form_Load();
         path = dir.filePath(QStringLiteral("one.SSS"));
         test::WriteFile(path, content);
-        form->Text15->setText(path);
+        form->sampleFileBox->setText(path);
         serial.onWrite = [this](const QByteArray &frame) {
             frames << frame;
             if (Word(frame) == "&PF" && !areaReply.isEmpty())
                 serial.Feed(areaReply);
             if (Word(frame) == "&HX") {
                 lines << frame.mid(5, 75);
-                progress << form->ProgressBar1->Value() << form->ProgressBar1->Maximum();
+                progress << form->uploadProgress->Value() << form->uploadProgress->Maximum();
                 if (onLine)
                     onLine();
                 // The status for this line: '-' leaves it unanswered.
@@ -74,12 +74,12 @@ private slots:
     void fortyBytesGoOutAsTwoLines()
     {
         Sample s;
-        s.form->Text14->setText(QStringLiteral("7"));
-        s.form->Command1[Buttons::UploadSample]->click();
+        s.form->uploadAreaBox->setText(QStringLiteral("7"));
+        s.form->commandButtons[Buttons::UploadSample]->click();
         QCOMPARE(s.frames.value(0), QByteArray("\x01&PF\x02" "07\x04"));
         QCOMPARE(s.lines.size(), 2);
         QCOMPARE(s.progress, (QList<double>{0, 2, 1, 2}));
-        QVERIFY(!s.form->ProgressBar1->isVisibleTo(s.form.get()));
+        QVERIFY(!s.form->uploadProgress->isVisibleTo(s.form.get()));
         QVERIFY(s.messages.texts.isEmpty());
         QVERIFY(!s.form->Sample().Running());
     }
@@ -89,9 +89,9 @@ private slots:
         // A refusal ends it before the file is even looked at, and says so.
         Sample refused;
         refused.areaReply = QByteArray("\x01R&PF\x02" "03;\x04");
-        refused.form->Text14->setText(QStringLiteral("3"));
-        refused.form->Text15->setText(QStringLiteral("/no/such/file"));
-        refused.form->Command1[Buttons::UploadSample]->click();
+        refused.form->uploadAreaBox->setText(QStringLiteral("3"));
+        refused.form->sampleFileBox->setText(QStringLiteral("/no/such/file"));
+        refused.form->commandButtons[Buttons::UploadSample]->click();
         QCOMPARE(refused.WordsSent(), QByteArrayList{"&PF"});
         QCOMPARE(refused.messages.texts, QStringList{QStringLiteral(
             "The device refused sample area 03 (status <4>); nothing was sent.")});
@@ -99,7 +99,7 @@ private slots:
         // An area selection that cannot be written ends it at once.
         Sample closed;
         (void)closed.serial.SetPortOpen(false);
-        closed.form->Command1[Buttons::UploadSample]->click();
+        closed.form->commandButtons[Buttons::UploadSample]->click();
         QCOMPARE(closed.messages.texts, QStringList{QStringLiteral("The command <1>&PF<2>01<4> was not sent.")});
     }
 
@@ -130,11 +130,11 @@ private slots:
         // cppcheck-suppress unreadVariable ; the write hook above reads it
         s.lineStatuses = statuses;
         s.form->Sample().WaitLimitMs = 300;
-        s.form->Command1[Buttons::UploadSample]->click();
+        s.form->commandButtons[Buttons::UploadSample]->click();
         QCOMPARE(s.lines.size(), sent);
         QCOMPARE(s.messages.texts, text.isEmpty() ? QStringList() : QStringList{text});
         QCOMPARE(s.messages.details, text.isEmpty() ? QStringList() : QStringList{detail});
-        QVERIFY(!s.form->ProgressBar1->isVisibleTo(s.form.get()));
+        QVERIFY(!s.form->uploadProgress->isVisibleTo(s.form.get()));
         QVERIFY(!s.form->Sample().Running());
     }
 
@@ -162,18 +162,19 @@ private slots:
             QFile big(s.path);
             QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(SampleTransfer::MaxFileBytes + 1));
         } else {
-            s.form->Text15->setText(file);
+            s.form->sampleFileBox->setText(file);
         }
         {
             const test::WithoutFileOverride asAnyUser;
-            s.form->Command1[Buttons::UploadSample]->click();
+            s.form->commandButtons[Buttons::UploadSample]->click();
         }
         if (detail.isEmpty()) {
             QVERIFY(s.lines.size() > 1);
             QVERIFY(s.messages.texts.isEmpty());
             return;
         }
-        QCOMPARE(s.messages.texts, QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(s.form->Text15->text())});
+        QCOMPARE(s.messages.texts,
+                 QStringList{QStringLiteral("The sample file %1 cannot be read.").arg(s.form->sampleFileBox->text())});
         QCOMPARE(s.messages.details, QStringList{detail});
         QCOMPARE(s.WordsSent(), QByteArrayList{"&PF"});
     }
@@ -185,23 +186,23 @@ private slots:
         s.onLine = [&] {
             if (std::exchange(tried, true))
                 return;
-            s.form->Command1[Buttons::UploadSample]->click();
-            s.form->Command1[Buttons::UploadFirmware]->click();
-            s.form->Command1[Buttons::GetVersion]->click(); // still goes out
+            s.form->commandButtons[Buttons::UploadSample]->click();
+            s.form->commandButtons[Buttons::UploadFirmware]->click();
+            s.form->commandButtons[Buttons::GetVersion]->click(); // still goes out
             // The port and speed stay those the area was selected on.
-            for (QComboBox *list : {s.form->cmbCommPort, s.form->Combo1}) {
+            for (QComboBox *list : {s.form->portList, s.form->speedList}) {
                 QVERIFY(!list->isEnabled());
                 QCOMPARE(list->toolTip(), QStringLiteral("Locked while the sample upload runs."));
                 list->setFocus();
                 QTest::keyClick(list, Qt::Key_Down);
             }
         };
-        s.form->Command1[Buttons::UploadSample]->click();
+        s.form->commandButtons[Buttons::UploadSample]->click();
         QCOMPARE(s.WordsSent(), (QByteArrayList{"&PF", "&HX", "GV ", "&HX"}));
         QCOMPARE(s.serial.CommPort(), 1);
         QCOMPARE(s.serial.Settings(), QStringLiteral("9600,n,8,1"));
-        QVERIFY(s.form->cmbCommPort->isEnabled() && s.form->Combo1->isEnabled());
-        QCOMPARE(s.form->cmbCommPort->toolTip(), QStringLiteral("/dev/null"));
+        QVERIFY(s.form->portList->isEnabled() && s.form->speedList->isEnabled());
+        QCOMPARE(s.form->portList->toolTip(), QStringLiteral("/dev/null"));
         QVERIFY(s.messages.questions.isEmpty());
         QVERIFY(s.messages.texts.isEmpty());
     }

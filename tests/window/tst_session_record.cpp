@@ -43,7 +43,7 @@ private slots:
         test::WindowRig rig({1});
         const QString path = rig.FilePath(QStringLiteral("bench.log"));
         rig.dialogs.answers << path;
-        QVERIFY(!ChooseLogToFile(rig.form->Text1));
+        QVERIFY(!ChooseLogToFile(rig.form->terminalPane));
         QCOMPARE(rig.dialogs.saves, 1);
         QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0 - logging to ") + path);
         rig.form->Form_Load();
@@ -51,7 +51,7 @@ private slots:
         rig.serial.Feed(QByteArray("\x01RGV \x02" "1.0<\xe9\x04"));
         rig.serial.loseAtWrite = int(rig.serial.writes.size());
         rig.form->Command1_Click(Buttons::GetVersion);
-        QVERIFY(ChooseLogToFile(rig.form->Text1)); // checked: it stops
+        QVERIFY(ChooseLogToFile(rig.form->terminalPane)); // checked: it stops
         QCOMPARE(rig.form->windowTitle(), QStringLiteral("KV7 Test 1.0"));
         rig.form->Command1_Click(Buttons::GetBattery); // not in the log any more
 
@@ -75,7 +75,7 @@ private slots:
         test::WindowRig rig({1});
         const QString path = rig.FilePath(QStringLiteral("bench.log"));
         rig.form->Form_Load({}, QStringLiteral("9600"), path);
-        rig.form->Combo1->setCurrentText(QStringLiteral("19200"));
+        rig.form->speedList->setCurrentText(QStringLiteral("19200"));
         rig.form->Combo1_Click();
         QCOMPARE(Entries(path).mid(1), (QStringList{
             "* COM1 /dev/null at 9600,n,8,1 opened",
@@ -125,17 +125,17 @@ private slots:
         rig.serial.factsOnOpen = {QStringLiteral("/dev/null"), stable, QStringLiteral("ftdi_sio"), 16, LowLatency::Refused};
         const QString path = rig.FilePath(QStringLiteral("bench.log"));
         rig.form->Form_Load({}, QStringLiteral("9600"), path);
-        QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("latency timer")));
+        QVERIFY(rig.form->portList->toolTip().contains(QLatin1String("latency timer")));
         rig.serial.loseAtWrite = 0;
         rig.form->Command1_Click(Buttons::GetVersion);
         QVERIFY(test::WaitUntil([&] { return rig.serial.PortOpen(); }, 1000));
         QCOMPARE(rig.messages.texts.size(), 1);
-        QVERIFY(rig.form->cmbCommPort->toolTip().contains(QLatin1String("Reconnected by itself at ")));
+        QVERIFY(rig.form->portList->toolTip().contains(QLatin1String("Reconnected by itself at ")));
         const QString opened = QStringLiteral("* COM1 /dev/null at 9600,n,8,1 opened (%1, ftdi_sio, latency timer 16 ms: "
                                               "low latency refused)").arg(stable);
         QCOMPARE(Entries(path).mid(Entries(path).size() - 2), (QStringList{opened, "* port back: COM1 /dev/null"}));
 
-        QVERIFY(test::ChooseInMenu(rig.form->Text1, QStringLiteral("Reconnect &When the Port Is Back")));
+        QVERIFY(test::ChooseInMenu(rig.form->terminalPane, QStringLiteral("Reconnect &When the Port Is Back")));
         test::WindowRig next({1});
         next.form->Form_Load();
         next.serial.loseAtWrite = 0;
@@ -143,7 +143,7 @@ private slots:
         QTest::qWait(600);
         QVERIFY(!next.serial.PortOpen());
         QCOMPARE(next.messages.details, QStringList{"Choose COM1 in the port list when the device is back."});
-        QVERIFY(!test::ChooseInMenu(next.form->Text1, QStringLiteral("Reconnect &When the Port Is Back")));
+        QVERIFY(!test::ChooseInMenu(next.form->terminalPane, QStringLiteral("Reconnect &When the Port Is Back")));
         QVERIFY(test::WaitUntil([&] { return next.serial.PortOpen(); }, 1000));
     }
 };

@@ -266,14 +266,14 @@ private slots:
         test::WindowRig rig({1});
         rig.form->Form_Load();
         const QByteArray traffic = AllBytesInLines() + "\r\n";
-        rig.form->Text1->AppendText(traffic);
+        rig.form->terminalPane->AppendText(traffic);
         const QString folder = rig.dir.filePath(QStringLiteral("saved"));
         QVERIFY(QDir().mkpath(folder));
         if (!writable)
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         const QString path = folder + QStringLiteral("/traffic.log");
         rig.dialogs.answers = {path};
-        QScopedPointer<QMenu> menu(rig.form->Text1->CreateContextMenu());
+        QScopedPointer<QMenu> menu(rig.form->terminalPane->CreateContextMenu());
         {
             const test::WithoutFileOverride asAnyUser;
             Action(menu.get(), QStringLiteral("&Save As…"))->trigger();
@@ -287,7 +287,7 @@ private slots:
             QCOMPARE(rig.messages.texts, QStringList{QStringLiteral("The terminal text could not be saved to %1.").arg(path)});
             QVERIFY(!rig.messages.details.value(0).isEmpty());
         }
-        QCOMPARE(rig.form->Text1->Text(), traffic);
+        QCOMPARE(rig.form->terminalPane->Text(), traffic);
     }
 
     void keysScroll_data()
