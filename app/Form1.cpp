@@ -406,12 +406,12 @@ void Form1::SetControlsEnabled(bool enabled)
 {
     for (QWidget *control : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         control->setEnabled(enabled);
-    for (QTimer *timer : {replyTimer, firmwareTimeOut}) {
-        if (enabled)
-            timer->start();
-        else
-            timer->stop();
-    }
+    // The reply timer with them; the time-out runs only while the firmware
+    // upload awaits the device, and that upload keeps it.
+    if (enabled)
+        replyTimer->start();
+    else
+        replyTimer->stop();
     convertWaveButton->setEnabled(false);
 }
 

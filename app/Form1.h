@@ -77,7 +77,7 @@ public:
     bool StartLog(const QString &path);
     const SessionRecorder &Record() const { return *m_record; }
 
-    // Every control and both timers; "Convert Wave" stays disabled.
+    // Every control and the reply timer; "Convert Wave" stays disabled.
     void SetControlsEnabled(bool enabled) override;
     // Opens the port at its settings; a failure is reported.
     void ReopenPort() override;

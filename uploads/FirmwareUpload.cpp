@@ -83,8 +83,6 @@ void FirmwareUpload::End()
     if (result.ending == Ending::Finished)
         m_host.Report(text, detail);
     m_host.SetControlsEnabled(true);
-    // Enabling the window starts every timer; this one only runs in an upload.
-    m_run.Limit.stop();
     m_host.HideProgress();
     m_active = false;
     if (result.ending != Ending::TimedOut && result.ending != Ending::Finished)
