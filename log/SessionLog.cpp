@@ -51,7 +51,7 @@ QString SessionLog::Open(const QString &path, const QString &header)
     // The header starts a line of its own even after a cut one; a header
     // that cannot be written is the open's failure, not a later one.
     const QByteArray start = EndsMidLine(fd, path) ? QByteArray("\n") : QByteArray();
-    QString why = Append(start + LogLine({QDateTime::currentDateTime(), EventMark, header.toUtf8(), {}}));
+    QString why = Append(start + LogLine({Now(), EventMark, header.toUtf8(), {}}));
     if (!why.isEmpty())
         Close();
     return why;
@@ -68,13 +68,23 @@ void SessionLog::Write(LogEntry entry)
 {
     if (m_fd < 0)
         return;
-    entry.when = QDateTime::currentDateTime();
+    entry.when = Now();
     const QString why = Append(LogLine(entry));
     if (why.isEmpty())
         return;
     Close();
     if (onFailure)
         onFailure(m_path, why);
+}
+
+QDateTime SessionLog::Now()
+{
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (ms >= m_offsetUntil) {
+        m_offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+        m_offsetUntil = (ms / 60000 + 1) * 60000;
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, m_offset);
 }
 
 QString SessionLog::Append(const QByteArray &line)

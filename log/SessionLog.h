@@ -36,11 +36,18 @@ public:
 private:
     // The entry at the current time.
     void Write(LogEntry entry);
+    // Now, at the local zone's offset.
+    QDateTime Now();
     // The whole line to the file; the reason it failed, empty when it went through.
     QString Append(const QByteArray &line);
 
     int m_fd = -1;
     QString m_path;
+    // The local zone's offset from UTC, and until when it holds: looking it
+    // up reads the zone's file, too slow for every byte that crosses a line
+    // at speed, and offsets change only on a minute's boundary.
+    int m_offset = 0;
+    qint64 m_offsetUntil = 0;
 };
 
 } // namespace kv7
