@@ -3,6 +3,8 @@
 // run's time against the line's limit and against the 1-device run, and
 // kv7-run's CPU. With KV7_BENCH_LATENCY=MS, each behind a modelled USB
 // adapter; with KV7_BENCH_LOG=FILE, with the session log on.
+#include "bench/PtyFloor.h"
+#include "bench/StepSeconds.h"
 #include "bench/WireFigures.h"
 #include "bench/WireSetup.h"
 #include "tests/support/SimProcess.h"
@@ -55,7 +57,8 @@ int main(int argc, char *argv[])
     std::printf("kv7-run: firmware upload of %d KiB (%d frames) to 1, 2, 4 and 8 kv7-sim --wire%s at once, session "
                 "log %s (goal: 8 devices within 1.3x of 1); line's limit %.3f s\n",
                 kib, limit.frames, setup->Behind().constData(), log.isEmpty() ? "off" : "on", limit.seconds);
-    std::printf("  devices   time s   limit/time   time/1-device   CPU s (of a core)   images equal\n");
+    std::printf("  devices   time s   limit/time   upload s   limit/upload   time/1-device   CPU s (of a core)   "
+                "images equal\n");
     double one = 0;
     bool allEqual = true;
     for (const int devices : {1, 2, 4, 8}) {
@@ -74,7 +77,7 @@ int main(int argc, char *argv[])
         }
         if (!log.isEmpty())
             args << QStringLiteral("--log") << log;
-        args << QStringLiteral("firmware") << path;
+        args << QStringLiteral("--json") << QStringLiteral("firmware") << path;
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
@@ -100,8 +103,12 @@ int main(int argc, char *argv[])
         allEqual = allEqual && equal == devices;
         if (devices == 1)
             one = seconds;
-        std::printf("  %7d   %6.3f   %10.4f   %13.3f   %8.3f (%4.1f %%)     %d of %d\n", devices, seconds,
-                    limit.seconds / seconds, seconds / one, cpu, 100.0 * cpu / seconds, equal, devices);
+        // The step's own time leaves out kv7-run's start and end.
+        const double upload = bench::StepSeconds(run.readAllStandardOutput(), QStringLiteral("firmware"));
+        std::printf("  %7d   %6.3f   %10.4f   %8.3f   %12.4f   %13.3f   %8.3f (%4.1f %%)     %d of %d\n", devices,
+                    seconds, limit.seconds / seconds, upload, limit.seconds / upload, seconds / one, cpu,
+                    100.0 * cpu / seconds, equal, devices);
     }
+    bench::PrintPtyFloor();
     return allEqual ? 0 : 1;
 }

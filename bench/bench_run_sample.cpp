@@ -2,6 +2,8 @@
 // bench_run_sample [KiB], 64 by default. kv7-run takes each reply as it
 // arrives, with no reply tick to wait for, so the line's limit is the
 // bound. With KV7_BENCH_LOG=FILE the session log is on.
+#include "bench/PtyFloor.h"
+#include "bench/StepSeconds.h"
 #include "bench/WireFigures.h"
 #include "bench/WireSetup.h"
 #include "tests/support/SimProcess.h"
@@ -53,7 +55,7 @@ int main(int argc, char *argv[])
     const QString log = qEnvironmentVariable("KV7_BENCH_LOG");
     if (!log.isEmpty())
         args << QStringLiteral("--log") << log;
-    args << QStringLiteral("sample") << QStringLiteral("1") << path;
+    args << QStringLiteral("--json") << QStringLiteral("sample") << QStringLiteral("1") << path;
     QProcess run;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
@@ -75,9 +77,12 @@ int main(int argc, char *argv[])
     std::printf("kv7-run: sample upload of %d KiB (%lld lines) at %d against kv7-sim --wire%s, session log %s "
                 "(goal: >= 0.97 of the line's limit)\n",
                 kib, static_cast<long long>(lines), Baud, setup->Behind().constData(), log.isEmpty() ? "off" : "on");
-    std::printf("  time %.3f s (the whole process); line's limit %.3f s (%d bytes a line); ratio %.4f; "
-                "%.1f lines/s; sample %s\n",
-                seconds, limit, LineBytes, limit / seconds, double(lines) / seconds,
+    // The step's own time leaves out kv7-run's start and end.
+    const double upload = bench::StepSeconds(run.readAllStandardOutput(), QStringLiteral("sample"));
+    std::printf("  time %.3f s (the whole process), %.3f s (the step); line's limit %.3f s (%d bytes a line); "
+                "ratio %.4f (the step: %.4f); %.1f lines/s; sample %s\n",
+                seconds, upload, limit, LineBytes, limit / seconds, limit / upload, double(lines) / upload,
                 arrived.startsWith(sample) ? "arrived whole" : "NOT arrived whole");
+    bench::PrintPtyFloor();
     return arrived.startsWith(sample) ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // A firmware upload against `kv7-sim --wire` at 115200 baud, timed against
 // the line's own limit: bench_wire_firmware [KiB], 64 by default. With
 // KV7_BENCH_LATENCY=MS, behind a modelled USB adapter.
+#include "bench/PtyFloor.h"
 #include "bench/WireFigures.h"
 #include "bench/WireSetup.h"
 #include "tests/support/EventWait.h"
@@ -74,6 +75,7 @@ int main(int argc, char *argv[])
     std::printf("  bytes expected: window to device %d (boot frame 6, 11 \"{\", frames, EOT), device to window %d\n",
                 6 + 11 + frames * 132 + 1, 2 + frames + 1);
     wire.Print();
+    bench::PrintPtyFloor();
     std::printf("  overhead outside the window's turnaround: %.3f s (the simulator's lateness, about two handovers "
                 "a frame)\n", seconds - limit - double(wire.turnaroundUs) / 1e6);
     bench::PrintLogSize(log, seconds);
