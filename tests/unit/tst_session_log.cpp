@@ -183,6 +183,24 @@ private slots:
         QVERIFY(!ParseLogLine("2026-12-08 16:40:01.123 COM3"));
     }
 
+    // Each entry carries the local zone's offset as it is at that moment.
+    void entriesCarryTheZonesOffset()
+    {
+        const LocalZone local("Europe/Berlin");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("session.log"));
+        SessionLog log;
+        QVERIFY(log.Open(path, QStringLiteral("header")).isEmpty());
+        log.Sent("\x01GV \x04");
+        log.Close();
+        const int offset = QDateTime::currentDateTime().offsetFromUtc();
+        const QByteArray zone = offset == 3600 ? "+01:00 " : "+02:00 ";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QByteArray &line : file.readAll().trimmed().split('\n'))
+            QCOMPARE(line.mid(23, 7), zone);
+    }
+
     // A file whose last line was cut (a full disk, a size limit): the next
     // header starts a line of its own, and what was there stays.
     void headerStartsOnAFreshLine_data()
