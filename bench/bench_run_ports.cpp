@@ -7,6 +7,7 @@
 #include "bench/StepSeconds.h"
 #include "bench/WireFigures.h"
 #include "bench/WireSetup.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TransferBytes.h"
 
@@ -46,10 +47,8 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QByteArray image = test::RandomBytes(kib * 1024, 1);
     const QString path = dir.filePath(QStringLiteral("image.bin"));
-    QFile file(path);
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+    if (!dir.isValid() || !test::WriteFile(path, image))
         return 1;
-    file.close();
     const bench::FirmwareLimit limit(image.size());
     const QByteArray padded = test::Padded(image);
 

@@ -6,6 +6,7 @@
 #include "bench/StepSeconds.h"
 #include "bench/WireFigures.h"
 #include "bench/WireSetup.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TransferBytes.h"
 
@@ -40,10 +41,8 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QByteArray sample = test::RandomBytes(kib * 1024, 2);
     const QString path = dir.filePath(QStringLiteral("bench.SSS"));
-    QFile file(path);
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(sample) != sample.size())
+    if (!dir.isValid() || !test::WriteFile(path, sample))
         return 1;
-    file.close();
     const QString received = dir.filePath(QStringLiteral("received.bin"));
     test::SimProcess sim;
     if (!sim.Start(dir.filePath(QStringLiteral("kv7-ports")), setup->SimOptions() << QStringLiteral("--samples") << received)) {

@@ -5,6 +5,7 @@
 #include "serial/PortMap.h"
 #include "session/LineSession.h"
 #include "tests/support/FakeSerialControl.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/RecordingFileDialogs.h"
 #include "tests/support/RecordingMessageBoxes.h"
 
@@ -16,18 +17,6 @@
 #include <memory>
 
 namespace kv7::test {
-
-inline bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The window on a port folder of its own, its message boxes and file
 // dialogs answered by the test, "EXIT" recorded instead of ending.
