@@ -370,17 +370,13 @@ bool PortRunner::Sample(const Step &step, StepOutcome &out)
             run.Offer(*frame);
         }
     });
-    QObject::connect(m_serial, &SerialControl::PortLost, &loop, [&] { run.Fail(WhyNothing({})); });
-    QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
-        if (Stopped())
-            run.Fail(WhyNothing({}));
-    });
-    stopCheck.start(StopCheckMs);
-    run.Start(step.area);
-    if (run.Running())
-        loop.exec();
-    stopCheck.stop();
+    RunUpload(
+        loop,
+        [&] {
+            run.Start(step.area);
+            return run.Running();
+        },
+        [&](const QString &why, bool) { run.Fail(why); });
 
     const SampleTransfer &transfer = run.Transfer();
     const SampleTransfer::Step &end = run.Outcome();
@@ -412,16 +408,9 @@ bool PortRunner::Firmware(const Step &step, StepOutcome &out)
     QObject::connect(&run, &FirmwareRun::Advanced, &loop, [&] {
         m_report.Progress(m_index, m_name, step.name, transfer.Progress(), blocks, QStringLiteral("block"));
     });
-    QObject::connect(m_serial, &SerialControl::PortLost, &loop, [&] { run.Stop(WhyNothing({}), true); });
-    QTimer stopCheck;
-    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
-        if (Stopped())
-            run.Stop(WhyNothing({}), false);
-    });
-    stopCheck.start(StopCheckMs);
-    if (run.Start(step.data, m_options.maxNaks))
-        loop.exec();
-    stopCheck.stop();
+    RunUpload(
+        loop, [&] { return run.Start(step.data, m_options.maxNaks); },
+        [&](const QString &why, bool lost) { run.Stop(why, lost); });
 
     const FirmwareRun::Result &result = run.Outcome();
     using Ending = FirmwareTransfer::Ending;
@@ -463,6 +452,20 @@ bool PortRunner::Firmware(const Step &step, StepOutcome &out)
                       .arg(transfer.Naks())
                       .arg(transfer.Naks() == 1 ? QStringLiteral("NAK") : QStringLiteral("NAKs"));
     return true;
+}
+
+void PortRunner::RunUpload(QEventLoop &loop, const std::function<bool()> &start,
+                           const std::function<void(const QString &why, bool lost)> &stop)
+{
+    QObject::connect(m_serial, &SerialControl::PortLost, &loop, [&] { stop(WhyNothing({}), true); });
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
+        if (Stopped())
+            stop(WhyNothing({}), false);
+    });
+    stopCheck.start(StopCheckMs);
+    if (start())
+        loop.exec();
 }
 
 bool PortRunner::Wait(int ms, StepOutcome &out)

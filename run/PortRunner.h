@@ -10,7 +10,10 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <optional>
+
+class QEventLoop;
 
 namespace kv7 {
 class LineSession;
@@ -50,6 +53,11 @@ private:
     bool Frames(const Step &step, StepOutcome &out);
     bool Sample(const Step &step, StepOutcome &out);
     bool Firmware(const Step &step, StepOutcome &out);
+    // Starts an upload (`start`: false when it ended at once) and runs
+    // this thread's events until `loop` quits at its end; a lost port or a
+    // signal ends it through `stop`.
+    void RunUpload(QEventLoop &loop, const std::function<bool()> &start,
+                   const std::function<void(const QString &why, bool lost)> &stop);
     bool Wait(int ms, StepOutcome &out);
     bool Expect(const Step &step, StepOutcome &out);
     // Until a unit is there and its port opened; false on a signal.

@@ -25,7 +25,7 @@ void LineSession::OnComm()
 std::optional<QByteArray> LineSession::Tick()
 {
     std::optional<QByteArray> frame = Decoder.Tick(RxBuffer);
-    if (frame && Sample.Running())
+    if (frame)
         Sample.Offer(Decoder.LastReply());
     return frame;
 }

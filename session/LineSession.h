@@ -23,8 +23,6 @@ class LineSession : public QObject {
 public:
     explicit LineSession(SerialControl &serial, QObject *parent = nullptr);
 
-    SerialControl &Serial() const { return m_serial; }
-
     // What the device sent while no upload held the line, not yet taken.
     kv7::RxBuffer RxBuffer;
     // The last reply and the paced runs' countdown, at the reply timer's ticks.

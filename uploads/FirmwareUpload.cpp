@@ -40,15 +40,13 @@ void FirmwareUpload::StartUpload(const QString &path)
 
     m_host.ShowProgress(double(image.size()) / BlockTransfer::BlockSize);
     m_startNote = QStringLiteral("firmware upload of %1: %2 bytes").arg(path).arg(image.size());
-    m_lostText.clear();
     (void)m_run.Start(image);
 }
 
 void FirmwareUpload::PortLost(const QString &port, const QString &carryOn)
 {
-    m_lostText = QStringLiteral("The firmware upload stopped: the connection to %1 was lost.").arg(port);
     m_lostDetail = carryOn;
-    m_run.Stop(m_lostText, true);
+    m_run.Stop(QStringLiteral("The firmware upload stopped: the connection to %1 was lost.").arg(port), true);
 }
 
 void FirmwareUpload::End()
@@ -59,7 +57,8 @@ void FirmwareUpload::End()
     QString text = FirmwareTransfer::EndText(result.ending);
     QString detail = result.error;
     if (result.lost && result.ending == Ending::Stopped) {
-        text = m_lostText;
+        // Stopped by PortLost, with the window's own words.
+        text = result.error;
         detail = m_lostDetail;
     }
     if (!m_active) {

@@ -28,8 +28,6 @@ public:
 
     // An upload is under way: the line belongs to the boot loader.
     bool UploadActive() const { return m_active; }
-    // The run on the line: its limit timer is the window's time-out timer.
-    FirmwareRun &Run() { return m_run; }
     const QString &SavedSettings() const { return m_run.SavedSettings(); }
 
 private:
@@ -41,8 +39,7 @@ private:
     bool m_active = false;
     // The session log's line once the boot command is out.
     QString m_startNote;
-    // The message for a lost port, set just before the run is stopped.
-    QString m_lostText;
+    // What to do about a lost port, set just before the run is stopped.
     QString m_lostDetail;
 };
 
